@@ -1,0 +1,82 @@
+/*
+ * veltra_sim.h - the simulated controller library (veltra-sim).
+ *
+ * Implements the whole VeltraApi table over a simulated JTAG board: bit-level
+ * TAP controllers, scan chains of devices, pod pins and a virtual clock. Like
+ * every controller library it exports Veltra_GetApi; the VeltraSim_ functions
+ * let hosts load a board and let tests script results and read the call trace.
+ *
+ * Plain C; only C types cross the boundary, so the library can be loaded by a
+ * host built with another compiler or runtime.
+ */
+#ifndef VELTRA_SIM_H
+#define VELTRA_SIM_H
+
+#include <stdint.h>
+
+#include "svfplayer/svf_player.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#  if defined(VELTRA_SIM_BUILDING)
+#    define VELTRA_SIM_API __declspec(dllexport)
+#  else
+#    define VELTRA_SIM_API __declspec(dllimport)
+#  endif
+#else
+#  define VELTRA_SIM_API __attribute__((visibility("default")))
+#endif
+
+/* The controller table (the convention every controller library follows). */
+VELTRA_SIM_API const VeltraApi *Veltra_GetApi(void);
+
+/* Back to the built-in default board; clears the trace, scripts, statistics,
+ * compare results and the virtual clock. */
+VELTRA_SIM_API void VeltraSim_Reset(void);
+
+/* Load a board description (TOML). 0 on success; else nonzero and
+ * VeltraSim_LastError() tells why. The previous board stays on failure. */
+VELTRA_SIM_API int32_t VeltraSim_LoadBoardFile(const char *path);
+VELTRA_SIM_API int32_t VeltraSim_LoadBoardText(const char *toml);
+VELTRA_SIM_API const char *VeltraSim_LastError(void);
+
+/* Call trace: one line per controller call, "Slot arg arg ... = result"
+ * (numbers decimal, bit buffers as SVF-style hex of the bits used, "-" for a
+ * null pointer; out-parameters show the value written). On by default. */
+VELTRA_SIM_API void VeltraSim_EnableTrace(int32_t enabled);
+VELTRA_SIM_API void VeltraSim_ClearTrace(void);
+VELTRA_SIM_API uint32_t VeltraSim_TraceCount(void);
+VELTRA_SIM_API const char *VeltraSim_TraceLine(uint32_t index);
+
+/* Scripted results: the slot named (e.g. "ShiftDr") returns `result` on its
+ * k-th call counted from now (k >= 1), or on every call when k is 0. A
+ * scripted call does nothing else. GetErrorText returns the text set here. */
+VELTRA_SIM_API void VeltraSim_ScriptResult(const char *slot, uint32_t result, uint32_t onCall);
+VELTRA_SIM_API void VeltraSim_ClearScripts(void);
+VELTRA_SIM_API void VeltraSim_SetErrorText(const char *text);
+
+/* Statistics since the last reset. */
+typedef struct VeltraSimStats {
+    uint64_t calls[58];     /* per slot number */
+    uint64_t irBits;        /* bits shifted through Shift-IR */
+    uint64_t drBits;        /* bits shifted through Shift-DR */
+    uint64_t tckCycles;     /* every TCK clock, shifts and moves included */
+    uint64_t virtualTimeUs; /* TCK cycles at the set frequency plus WaitTime */
+} VeltraSimStats;
+VELTRA_SIM_API void VeltraSim_GetStats(VeltraSimStats *stats);
+
+/* Inspection for tests: IEEE 1149.1 state of a device's TAP controller
+ * (0 Test-Logic-Reset ... see sim docs), the level of a pod pin as the board
+ * sees it ('H', 'L' or 'Z'), and a pod signal's level (0/1). */
+VELTRA_SIM_API int32_t VeltraSim_DeviceState(uint32_t tap, uint32_t device);
+VELTRA_SIM_API char VeltraSim_PinLevel(uint32_t tap, uint32_t pin);
+VELTRA_SIM_API int32_t VeltraSim_PodSignal(uint32_t signal);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELTRA_SIM_H */

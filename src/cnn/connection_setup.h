@@ -1,0 +1,26 @@
+// Turns a CNN model or the job's connection strings into the session's tester
+// TAP, lead and tail bits and TRST/RESET restrictions.
+#pragma once
+
+#include <cstdint>
+
+#include "session.h"
+#include "status.h"
+
+namespace svf {
+
+// 0 when session.connection.cnnModel may be used (sets testerTap), else 1.
+// Messages go out as warnings.
+int CheckConnection(SvfSession& session);
+
+// Fills the restrictions and the four lead/tail bit strings from the model.
+void TakeConnectionFromCnn(SvfSession& session);
+
+// 0, or 2 when memory runs out ("Error: Unable to allocate memory").
+Status TakeConnectionFromStrings(SvfSession& session);
+
+// Packs `length` characters into ceil(length / 16) words, bit i set when
+// text[length - 1 - i] is 'H'. False when memory runs out.
+bool PackHlString(const char* text, uint32_t length, BitVector& packed);
+
+}  // namespace svf

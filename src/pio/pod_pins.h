@@ -1,0 +1,36 @@
+// Operations on the pod pin model (pod_model.h). Each reports its own
+// errors and returns 0 or the status named.
+#pragma once
+
+#include <cstdint>
+
+#include "pod_model.h"
+#include "status.h"
+#include "svfplayer/svf_player.h"
+
+namespace svf {
+
+// Pin codes: 1..16 = TAP (code-1)/4+1, pin (code-1)%4+1; 17 VPP_E, 18 USER0,
+// 19 USER1 (TAP 0, pins 3, 1, 2).
+inline constexpr uint32_t kPinCodeVppE = 17;
+inline constexpr uint32_t kPinCodeUser0 = 18;
+inline constexpr uint32_t kPinCodeUser1 = 19;
+
+// A new mapped pin; null after an error (17 bad code, 53 no memory) which
+// is stored in `status`.
+std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
+                                   const char* logicalName, uint32_t column, Status& status);
+// 0, 17, 53, 101, 102 (pin named), 103 (name used); no message for 102/103.
+Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName);
+void FreePodPins(PodPins& pod);
+Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+                   uint32_t pin, char level);
+Status AddTapIoPins(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+                    uint32_t pinMask, uint32_t levelMask);
+// 0, 10 (bad character), 105 (drive on read pin), 106 (read on drive pin);
+// no message.
+Status ApplyPioPattern(PodPins& pod, const char* pattern);
+// 0, 17, 53, 108.
+Status BuildTapTables(const SvfReport* report, PodPins* pod);
+
+}  // namespace svf

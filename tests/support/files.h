@@ -1,0 +1,32 @@
+// Temporary files for tests; everything is removed with the TempDir.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace svftest {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes `content` as binary (no line-end translation) and returns the path.
+    std::string Write(const std::string& name, const std::string& content) const;
+    std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Whole file as binary; empty when missing.
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// The platform's text-mode line end ("\r\n" on Windows, "\n" elsewhere).
+std::string TextLines(const std::string& lfText);
+
+}  // namespace svftest

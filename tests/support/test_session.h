@@ -1,0 +1,41 @@
+// Sessions and jobs for tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "session.h"
+#include "support/files.h"
+#include "support/messages.h"
+
+namespace svftest {
+
+// A session as the set-up leaves it for a direct connection on TAP 1 at
+// 1000 kHz, with the TAP just reset, reading `lines` from memory. The
+// controller is veltra-sim (reset it with a SimSession first).
+class TestSession {
+public:
+    TestSession(MessageLog& log, std::vector<std::string> lines = {});
+    TestSession(const TestSession&) = delete;
+    TestSession& operator=(const TestSession&) = delete;
+
+    svf::SvfSession& operator*() { return session_; }
+    svf::SvfSession* operator->() { return &session_; }
+    // Replaces the remaining input with `lines` (line numbers go on).
+    void SetLines(std::vector<std::string> lines);
+
+private:
+    std::vector<std::string> lines_;
+    std::vector<const char*> pointers_;
+    svf::SvfSession session_;
+};
+
+// A job record with the defaults of these tests: TAP 1, 1000 kHz.
+SvfInfo DefaultJob();
+
+// Plays `svfText` through Svf_Execute against veltra-sim: from the file
+// dir/"test.svf" or, with SVF_FLAG_LINES_IN_MEMORY in info.flags, from memory.
+int32_t RunSvf(const std::string& svfText, SvfInfo& info, MessageLog& log, const TempDir& dir);
+
+}  // namespace svftest
