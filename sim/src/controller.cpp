@@ -118,7 +118,8 @@ uint32_t Controller::SetTrst(uint32_t tap, uint32_t level) {
     const bool asserted = level == kTrstAsserted;
     for (uint32_t t : TapsOf(tap)) {
         ports_[t - 1].SetTrst(asserted);
-        if (asserted) believed_[t - 1] = TapState::Reset;
+        // Whatever was clocked meanwhile, the chain leaves TRST in Test-Logic-Reset.
+        believed_[t - 1] = TapState::Reset;
     }
     currentTap_ = tap;
     return VELTRA_OK;

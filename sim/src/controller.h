@@ -67,6 +67,9 @@ public:
     uint32_t SetPodSignal(uint32_t tap, uint32_t signal, uint32_t level);
     uint32_t SetTrst(uint32_t tap, uint32_t level);
 
+    // One TCK on a TAP outside any controller call (tests step the chain).
+    bool RawClock(uint32_t tap, bool tms, bool tdi) { return Clock(tap, tms, tdi, true); }
+
     const Counters& Count() const { return counters_; }
     uint64_t VirtualTimeUs() const;
     uint32_t GangMask() const { return gangMask_; }

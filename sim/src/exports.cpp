@@ -121,4 +121,18 @@ int32_t VeltraSim_PodSignal(uint32_t signal) {
     return Guarded([&] { return Sim().controller->PodSignal(signal); }, 0);
 }
 
+int32_t VeltraSim_NextState(int32_t state, int32_t tms) {
+    if (state < 0 || state >= static_cast<int32_t>(veltrasim::kTapStateCount)) return -1;
+    return static_cast<int32_t>(veltrasim::NextState(static_cast<veltrasim::TapState>(state), tms != 0));
+}
+
+int32_t VeltraSim_Clock(uint32_t tap, int32_t tms, int32_t tdi) {
+    if (tap < 1 || tap > veltrasim::kTapCount) return -1;
+    return Guarded([&] { return Sim().controller->RawClock(tap, tms != 0, tdi != 0) ? 1 : 0; }, -1);
+}
+
+uint32_t VeltraSim_ControllerVersion(void) {
+    return Guarded([] { return Sim().board->controller.version; }, 0u);
+}
+
 }  // extern "C"
