@@ -309,15 +309,16 @@ private:
     }
 
     void ReadInstructions(const toml::table& t, const std::string& path, DeviceSpec& device) const {
-        std::set<Bits> opcodes;
-        const Bits allOnes(device.irLength, 1);
+        std::set<std::string> opcodes;
+        const std::string allOnes(device.irLength, '1');
         for (auto&& [key, node] : t) {
             const std::string name(key.str());
             const std::string keyPath = Join(path, name);
             Bits opcode = AsValue(node, keyPath, device.irLength);
-            if (opcode == allOnes && name != "BYPASS") Fail(node, keyPath, "all ones is the BYPASS opcode");
+            const std::string bits = KeyOf(opcode);
+            if (bits == allOnes && name != "BYPASS") Fail(node, keyPath, "all ones is the BYPASS opcode");
             if (name == "IDCODE" && !device.idcode) Fail(node, keyPath, "the device has no idcode");
-            if (!opcodes.insert(opcode).second) Fail(node, keyPath, "opcode is used twice");
+            if (!opcodes.insert(bits).second) Fail(node, keyPath, "opcode is used twice");
             device.instructions[name] = std::move(opcode);
         }
     }
