@@ -212,7 +212,8 @@ private:
                 digits.find_first_not_of("0123456789") != std::string_view::npos) {
                 Fail(node, path, "must be \"major.minor\", not \"" + text + "\"");
             }
-            const uint64_t value = std::stoull(std::string(digits));
+            uint64_t value = 0;
+            for (char digit : digits) value = value * 10 + static_cast<uint64_t>(digit - '0');
             if (value > kMaxVersionPart) Fail(node, path, "parts must be 0 to 65535");
             return static_cast<uint32_t>(value);
         };
