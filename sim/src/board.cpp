@@ -42,6 +42,14 @@ Bits BitsOf(uint64_t value, uint32_t length) {
     return bits;
 }
 
+std::string KeyOf(const Bits& bits) {
+    std::string key(bits.size(), '0');
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        if (bits[i]) key[i] = '1';
+    }
+    return key;
+}
+
 BoardSpec DefaultBoard() {
     BoardSpec board;
     board.controller.infoValidBits =

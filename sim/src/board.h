@@ -97,4 +97,7 @@ BoardSpec DefaultBoard();
 // `value` as `length` bits, bit 0 first.
 Bits BitsOf(uint64_t value, uint32_t length);
 
+// The bits as '0'/'1' characters, bit 0 first: a key for opcode tables.
+std::string KeyOf(const Bits& bits);
+
 }  // namespace veltrasim

@@ -212,7 +212,8 @@ private:
                 digits.find_first_not_of("0123456789") != std::string_view::npos) {
                 Fail(node, path, "must be \"major.minor\", not \"" + text + "\"");
             }
-            const uint64_t value = std::stoull(std::string(digits));
+            uint64_t value = 0;
+            for (char digit : digits) value = value * 10 + static_cast<uint64_t>(digit - '0');
             if (value > kMaxVersionPart) Fail(node, path, "parts must be 0 to 65535");
             return static_cast<uint32_t>(value);
         };
@@ -309,15 +310,16 @@ private:
     }
 
     void ReadInstructions(const toml::table& t, const std::string& path, DeviceSpec& device) const {
-        std::set<Bits> opcodes;
-        const Bits allOnes(device.irLength, 1);
+        std::set<std::string> opcodes;
+        const std::string allOnes(device.irLength, '1');
         for (auto&& [key, node] : t) {
             const std::string name(key.str());
             const std::string keyPath = Join(path, name);
             Bits opcode = AsValue(node, keyPath, device.irLength);
-            if (opcode == allOnes && name != "BYPASS") Fail(node, keyPath, "all ones is the BYPASS opcode");
+            const std::string bits = KeyOf(opcode);
+            if (bits == allOnes && name != "BYPASS") Fail(node, keyPath, "all ones is the BYPASS opcode");
             if (name == "IDCODE" && !device.idcode) Fail(node, keyPath, "the device has no idcode");
-            if (!opcodes.insert(opcode).second) Fail(node, keyPath, "opcode is used twice");
+            if (!opcodes.insert(bits).second) Fail(node, keyPath, "opcode is used twice");
             device.instructions[name] = std::move(opcode);
         }
     }

@@ -96,7 +96,6 @@ uint32_t Controller::ResetTap(uint32_t tap) {
         for (int i = 0; i < kResetClocks; ++i) Clock(t, true, false, lead);
         lead = false;
     }
-    currentTap_ = tap;
     return VELTRA_OK;
 }
 
@@ -108,7 +107,6 @@ uint32_t Controller::PulseTrst(uint32_t tap) {
         ports_[t - 1].SetTrst(false);
         believed_[t - 1] = TapState::Reset;
     }
-    currentTap_ = tap;
     return VELTRA_OK;
 }
 
@@ -121,7 +119,6 @@ uint32_t Controller::SetTrst(uint32_t tap, uint32_t level) {
         // Whatever was clocked meanwhile, the chain leaves TRST in Test-Logic-Reset.
         believed_[t - 1] = TapState::Reset;
     }
-    currentTap_ = tap;
     return VELTRA_OK;
 }
 
@@ -134,7 +131,6 @@ uint32_t Controller::SetTapState(uint32_t tap, uint32_t code) {
         Walk(t, *target, lead);
         lead = false;
     }
-    currentTap_ = tap;
     return VELTRA_OK;
 }
 
@@ -148,7 +144,6 @@ uint32_t Controller::SetStartState(uint32_t tap, uint32_t code) {
         believed_[t - 1] = *state;
         ports_[t - 1].Assume(*state);
     }
-    currentTap_ = tap;
     return VELTRA_OK;
 }
 
@@ -185,7 +180,6 @@ bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
 
 uint32_t Controller::Shift(const ShiftRequest& r) {
     if (const uint32_t refused = CheckShift(r); refused != VELTRA_OK) return refused;
-    currentTap_ = r.tap;
     if (r.bitCount == 0) return VELTRA_OK;  // nothing to shift, the TAP stays
     bool lead = true;
     for (uint32_t t : TapsOf(r.tap)) {

@@ -98,7 +98,6 @@ private:
     uint32_t frequencyKhz_ = 0;
     uint32_t gangMask_ = 0;
     uint32_t compareFailMask_ = 0;
-    uint32_t currentTap_ = 1;  // the TAP WaitTck clocks when ganging is off
     std::array<uint32_t, VELTRA_INFO_WORDS> info_{};
     Counters counters_;
     double timeBeforeFrequencyUs_ = 0;  // TCK time at earlier frequencies plus waits

@@ -33,7 +33,7 @@ Device::Device(const DeviceSpec& spec) : irCapture_(spec.irCapture) {
     // any other instruction, like every undefined opcode, selects BYPASS.
     for (const auto& [name, opcode] : spec.instructions) {
         const auto found = byName.find(name);
-        decode_[opcode] = found == byName.end() ? kBypassRegister : found->second;
+        decode_[KeyOf(opcode)] = found == byName.end() ? kBypassRegister : found->second;
     }
     ir_.Load(irCapture_);
     ResetLogic();
@@ -60,7 +60,7 @@ void Device::EnterState(TapState next) {
     state_ = next;
     switch (next) {
         case TapState::IrUpdate: {
-            const auto found = decode_.find(ir_.Value());
+            const auto found = decode_.find(KeyOf(ir_.Value()));
             selected_ = found == decode_.end() ? kBypassRegister : found->second;
             break;
         }

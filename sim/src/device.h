@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "board.h"
@@ -55,7 +56,7 @@ private:
     TapState state_ = TapState::Reset;
     Bits irCapture_;
     std::vector<DataRegister> registers_;
-    std::map<Bits, std::size_t> decode_;  // opcode -> data register
+    std::map<std::string, std::size_t> decode_;  // opcode (KeyOf) -> data register
     std::size_t resetRegister_ = 0;       // selected after reset
     std::size_t selected_ = 0;
     ShiftRing ir_;
