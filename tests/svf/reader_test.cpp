@@ -306,6 +306,13 @@ TEST_F(AbortPollTest, HostIsPolledOncePerIntervalWhenLinesAreRead) {
     EXPECT_EQ(log.messages()[1].line, 4u);
 }
 
+TEST_F(AbortPollTest, ExactlyTheIntervalIsNotYetAPoll) {
+    SetClockStep(375);  // 750 after two lines: not more than the interval
+    ReadAll(Start({"HDR", "HDR", "HDR", "HDR"}));
+    EXPECT_EQ(log.abortPolls(), 1);
+    EXPECT_EQ(log.messages()[0].line, 3u);
+}
+
 TEST_F(AbortPollTest, ClockThatStandsStillNeverPolls) {
     SetClockStep(0);
     ReadAll(Start({"HDR", "HDR", "HDR"}));
