@@ -109,10 +109,8 @@ std::string NameOf(const testing::TestParamInfo<Case>& param) {
     return param.param.name;
 }
 // Failure output names the case instead of dumping its bytes.
-template <class Case>
-auto PrintTo(const Case& value, std::ostream* out) -> decltype(value.name, void()) {
-    *out << value.name;
-}
+#define NAMED_CASE(Case) \
+    friend void PrintTo(const Case& value, std::ostream* out) { *out << value.name; }
 
 // ------------------------------------------------------------------ grammar
 
@@ -232,6 +230,7 @@ TEST_F(CnnFileTest, EveryPatternCharacterSetsItsBits) {
 struct JoinCase {
     const char* name;
     std::vector<std::string> words;
+    NAMED_CASE(JoinCase)
 };
 
 class PatternJoinTest : public CnnFileTest, public testing::WithParamInterface<JoinCase> {};
@@ -362,6 +361,7 @@ struct ErrorCase {
     const char* name;
     std::string text;      // whole file
     std::string message;   // "{path}" stands for the file's path
+    NAMED_CASE(ErrorCase)
 };
 
 std::string Channel(const std::string& body) {
@@ -474,6 +474,7 @@ struct BoardTapCase {
     std::string channels;  // after the header
     uint32_t requested;
     int result;
+    NAMED_CASE(BoardTapCase)
 };
 
 class BoardTapTest : public CnnFileTest, public testing::WithParamInterface<BoardTapCase> {};
