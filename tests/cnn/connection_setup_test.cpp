@@ -287,7 +287,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PackCase{"H1xZ0-L", {0x0040}}, PackCase{"", {}},
                     PackCase{"HHHHHHHHHHHHHHHH", {0xFFFF}},
                     PackCase{std::string(16, 'L') + "H", {0x0001, 0x0000}},
-                    PackCase{"H" + std::string(16, 'L'), {0x0000, 0x0001}},
-                    PackCase{"HLH" + std::string(31, 'L') + "H", {0x0001, 0x0000, 0x0005}}));
+                    PackCase{std::string(16, 'L').insert(0, 1, 'H'), {0x0000, 0x0001}},
+                    PackCase{std::string(31, 'L').insert(0, "HLH").append(1, 'H'),
+                             {0x0001, 0x0000, 0x0005}}));
 
 }  // namespace
