@@ -117,8 +117,8 @@ bool TryAllocate(BitVector& bits, uint32_t bitCount) {
     return true;
 }
 
-// ORs the first `count` bits of `source` into `destination` from bit
-// `offset` on. Bits of `source` above `count` must be zero.
+// ORs the bits of `source` into `destination` from bit `offset` on; what
+// would fall beyond `destination` is dropped.
 void OrBitsAt(BitVector& destination, const BitVector& source, uint32_t offset) {
     const uint32_t shift = offset % kBitsPerWord;
     size_t index = offset / kBitsPerWord;
