@@ -80,14 +80,20 @@ struct PatternBits {
 
 PatternBits BitsOf(char c) {
     switch (c) {
-    case '0': case '2': case '6': return {true, false, true, false};
-    case '1': case '3': case '7': return {true, false, true, true};
+    case '0':
+    case '2':
+    case '6': return {true, false, true, false};
+    case '1':
+    case '3':
+    case '7': return {true, false, true, true};
     case '4': return {true, false, false, false};
     case '5': return {true, true, false, false};
     case '8': return {true, true, true, false};
     case '9': return {true, true, true, true};
     case 'H': return {true, true, false, false};
-    case 'L': case 'X': case 'Z': return {true, false, false, false};
+    case 'L':
+    case 'X':
+    case 'Z': return {true, false, false, false};
     default: return {false, false, false, false};
     }
 }
@@ -296,22 +302,21 @@ bool CnnReader::ProcessWord() {
         if (!WordIs(kSyntaxVersion)) return KeywordError(kUnknownVersion);
         state_ = State::kTop;
         return true;
-    case State::kTop:
-        return OnTop();
-    case State::kChannelTap:
-        return OnChannelTap();
-    case State::kChannelBody:
-        return OnChannelBody();
+    case State::kTop: return OnTop();
+    case State::kChannelTap: return OnChannelTap();
+    case State::kChannelBody: return OnChannelBody();
     case State::kInitOpen:
         return OnSequenceOpen("END_INIT_SEQ", State::kInitStep, State::kIrExpected);
     case State::kInitStep:
         return OnSequenceStep("END_INIT_SEQ", kEmptyStepAtEndInit, State::kIrExpected);
     case State::kIrExpected:
-        return OnExpected("IR_SHIFT", 14, kExpectedIrShift, kStepIr, &TesterChannel::irShift, State::kIrBlock);
+        return OnExpected("IR_SHIFT", 14, kExpectedIrShift, kStepIr, &TesterChannel::irShift,
+                          State::kIrBlock);
     case State::kIrBlock:
         return OnBlock("END_IR_SHIFT", kEmptyIrBlock, kIrSegmentCode, State::kDrExpected);
     case State::kDrExpected:
-        return OnExpected("DR_SHIFT", 16, kExpectedDrShift, kStepDr, &TesterChannel::drShift, State::kDrBlock);
+        return OnExpected("DR_SHIFT", 16, kExpectedDrShift, kStepDr, &TesterChannel::drShift,
+                          State::kDrBlock);
     case State::kDrBlock:
         return OnBlock("END_DR_SHIFT", kEmptyDrBlock, kDrSegmentCode, State::kTermOrEnd);
     case State::kTermOrEnd:
@@ -459,9 +464,7 @@ bool CnnReader::OnSequenceStep(const char* endKeyword, const char* emptyMessage,
                                State closedState) {
     uint32_t kind = 0;
     if (WordIsStepKind(kind)) {
-        if (itemCount_ == 0) {
-            return KeywordError(kEmptyStepBeforeStep);
-        }
+        if (itemCount_ == 0) return KeywordError(kEmptyStepBeforeStep);
         return AppendStep(kind);
     }
     if (WordIs(endKeyword)) {
@@ -486,8 +489,8 @@ bool CnnReader::AppendStep(uint32_t kind) {
 }
 
 bool CnnReader::OnExpected(const char* keyword, int memoryCode, const char* otherMessage,
-                           uint32_t kind,
-                           std::unique_ptr<ShiftStep> TesterChannel::*slot, State blockState) {
+                           uint32_t kind, std::unique_ptr<ShiftStep> TesterChannel::*slot,
+                           State blockState) {
     if (!WordIs(keyword)) return KeywordError(otherMessage);
     if (!StartBlock(channel_->*slot, kind, memoryCode)) return false;
     state_ = blockState;

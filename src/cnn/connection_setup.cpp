@@ -21,7 +21,8 @@ void TakeLeadAndTail(const ShiftStep* block, LeadTail& lead, LeadTail& tail) {
     if (first->IsPattern()) lead = {first->bitCount, first->driveBits.data()};
     const ChainSegment* second = first->next.get();
     if (second != nullptr && !second->IsPattern()) second = second->next.get();
-    if (second != nullptr && second->IsPattern()) tail = {second->bitCount, second->driveBits.data()};
+    if (second != nullptr && second->IsPattern())
+        tail = {second->bitCount, second->driveBits.data()};
 }
 
 }  // namespace
@@ -35,7 +36,8 @@ int CheckConnection(SvfSession& session) {
         return 1;
     }
     const bool severalChannels = model->next != nullptr;
-    if (severalChannels) ReportWarning(report, "Error: More than 1 tester TAP specified in CNN file");
+    if (severalChannels)
+        ReportWarning(report, "Error: More than 1 tester TAP specified in CNN file");
     if (CheckBoardTap(model, connection.boardTap) != 0) {
         ReportWarning(report, "Error: Board TAP not specified or not unique in CNN file");
         return 1;
@@ -70,7 +72,8 @@ Status TakeConnectionFromStrings(SvfSession& session) {
     connection.trstForbidden = (strings->flags & SVF_CONNECTION_NO_TRST) != 0;
     connection.avoidResetState = (strings->flags & SVF_CONNECTION_AVOID_RESET) != 0;
 
-    const char* const texts[] = {strings->irLead, strings->irTail, strings->drLead, strings->drTail};
+    const char* const texts[] = {strings->irLead, strings->irTail, strings->drLead,
+                                 strings->drTail};
     LeadTail* const targets[] = {&connection.irLead, &connection.irTail, &connection.drLead,
                                  &connection.drTail};
     bool anyBits = false;
@@ -96,7 +99,8 @@ bool PackHlString(const char* text, uint32_t length, BitVector& packed) {
     if (!TryResize(bits, WordsFor(length))) return false;
     for (uint32_t i = 0; i < length; ++i) {
         if (text[length - 1 - i] == 'H') {
-            bits[i / kBitsPerWord] = static_cast<uint16_t>(bits[i / kBitsPerWord] | (1u << (i % kBitsPerWord)));
+            bits[i / kBitsPerWord] =
+                static_cast<uint16_t>(bits[i / kBitsPerWord] | (1u << (i % kBitsPerWord)));
         }
     }
     packed = std::move(bits);

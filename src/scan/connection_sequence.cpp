@@ -24,9 +24,8 @@ Status ShiftIrPattern(const SequenceContext& context, const ChainSegment& segmen
             ? ShiftIrCompareInChunks(session.host.api, session.host.report, tap,
                                      segment.driveBits.data(), segment.bitCount, nullptr, nullptr,
                                      ShiftEnd::kPause)
-            : ShiftIrInChunks(session.host.api, session.host.report, tap,
-                              segment.driveBits.data(), segment.bitCount, nullptr,
-                              ShiftEnd::kPause);
+            : ShiftIrInChunks(session.host.api, session.host.report, tap, segment.driveBits.data(),
+                              segment.bitCount, nullptr, ShiftEnd::kPause);
     return result == VELTRA_OK ? kOk : kControllerFailed;
 }
 
@@ -39,9 +38,8 @@ Status ShiftDrPattern(const SequenceContext& context, const ChainSegment& segmen
             ? ShiftDrCompareInChunks(session.host.api, session.host.report, tap,
                                      segment.driveBits.data(), segment.bitCount, nullptr, nullptr,
                                      ShiftEnd::kPause, longDr)
-            : ShiftDrInChunks(session.host.api, session.host.report, tap,
-                              segment.driveBits.data(), segment.bitCount, nullptr,
-                              ShiftEnd::kPause, longDr);
+            : ShiftDrInChunks(session.host.api, session.host.report, tap, segment.driveBits.data(),
+                              segment.bitCount, nullptr, ShiftEnd::kPause, longDr);
     return result == VELTRA_OK ? kOk : kControllerFailed;
 }
 
@@ -140,8 +138,8 @@ Status ShiftDrBypassFill(SvfSession& session) {
     BitVector zeros;
     if (!TryResize(zeros, WordsFor(bitCount))) return kNoMemory;
     const uint32_t result = ShiftDrInChunks(
-        session.host.api, session.host.report, session.connection.testerTap, zeros.data(),
-        bitCount, nullptr, ShiftEnd::kPause, session.compare.longDrShifts);
+        session.host.api, session.host.report, session.connection.testerTap, zeros.data(), bitCount,
+        nullptr, ShiftEnd::kPause, session.compare.longDrShifts);
     return result == VELTRA_OK ? kOk : kControllerFailed;
 }
 

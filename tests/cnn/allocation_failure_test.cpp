@@ -41,8 +41,8 @@ namespace {
 
 struct MemoryCase {
     const char* name;
-    std::string body;                 // after "TESTER_CHANNEL TAP1"
-    std::vector<std::string> codes;   // reported codes, allocation by allocation
+    std::string body;                // after "TESTER_CHANNEL TAP1"
+    std::vector<std::string> codes;  // reported codes, allocation by allocation
     friend void PrintTo(const MemoryCase& value, std::ostream* out) { *out << value.name; }
 };
 
@@ -50,8 +50,8 @@ class AllocationFailureTest : public testing::TestWithParam<MemoryCase> {};
 
 TEST_P(AllocationFailureTest, EachAllocationSiteHasItsOwnMessage) {
     svftest::TempDir dir;
-    const std::string path = dir.Write(
-        "board.cnn", "SYNTAX_VERSION 1.2\nTESTER_CHANNEL TAP1\n" + GetParam().body + "\nEND_TESTER_CHANNEL\n");
+    const std::string path = dir.Write("board.cnn", "SYNTAX_VERSION 1.2\nTESTER_CHANNEL TAP1\n" +
+                                                        GetParam().body + "\nEND_TESTER_CHANNEL\n");
 
     allocationsSeen = 0;
     {
@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "INIT_SEQ IR HL 01 TAP1 DR H END_INIT_SEQ\n"
                    "IR_SHIFT H TAP1 END_IR_SHIFT DR_SHIFT TAP1 0 END_DR_SHIFT\n"
                    "TERM_SEQ DR H END_TERM_SEQ",
-                   {"04", "06", "29", "33", "32", "36", "37", "29", "23", "29", "33", "14", "30",
-                    "33", "30", "16", "31", "31", "33", "36", "37", "18", "29", "33"}},
+                   {"04", "06", "29", "33", "32", "36", "37", "29", "23", "29", "33", "14",
+                    "30", "33", "30", "16", "31", "31", "33", "36", "37", "18", "29", "33"}},
         MemoryCase{"PatternExtendedAfterCompareBits",
                    "IR_SHIFT 0 1 TAP1 END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT",
                    {"04", "07", "30", "33", "36", "37", "32", "34", "35", "30", "16", "31"}}),

@@ -28,7 +28,8 @@ protected:
     }
     // A file holding one channel whose body (after the tester TAP) is given.
     CnnModel ReadChannel(const std::string& body) {
-        return Read(std::string(kHeader) + "TESTER_CHANNEL TAP1\n" + body + "\nEND_TESTER_CHANNEL\n");
+        return Read(std::string(kHeader) + "TESTER_CHANNEL TAP1\n" + body +
+                    "\nEND_TESTER_CHANNEL\n");
     }
 
     svftest::TempDir dir_;
@@ -115,7 +116,8 @@ std::string NameOf(const testing::TestParamInfo<Case>& param) {
 // ------------------------------------------------------------------ grammar
 
 TEST_F(CnnFileTest, ShortFormReachesTheBoardTapDirectly) {
-    const CnnModel model = Read(std::string(kHeader) + "TESTER_CHANNEL TAP2 TAP1 END_TESTER_CHANNEL\n");
+    const CnnModel model =
+        Read(std::string(kHeader) + "TESTER_CHANNEL TAP2 TAP1 END_TESTER_CHANNEL\n");
     ASSERT_NE(model, nullptr) << log_.Dump();
     EXPECT_TRUE(log_.messages().empty());
     EXPECT_EQ(model->testerTap, 2u);
@@ -163,8 +165,8 @@ TEST_F(CnnFileTest, SkipsWordsBeforeTheVersionUnknownTopLevelWordsAndComments) {
 TEST_F(CnnFileTest, ExclamationMarkInsideAWordIsAnOrdinaryCharacter) {
     // "HL!" is a pattern word, so its '!' is checked as a pattern character.
     EXPECT_EQ(ReadChannel("IR_SHIFT HL! END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT"), nullptr);
-    EXPECT_EQ(log_.Texts(), std::vector<std::string>{
-                                "Unknown pattern character '!' near line 3  #CC38"});
+    EXPECT_EQ(log_.Texts(),
+              std::vector<std::string>{"Unknown pattern character '!' near line 3  #CC38"});
 }
 
 TEST_F(CnnFileTest, CommentMayRunToTheEndOfTheFile) {
@@ -197,7 +199,8 @@ TEST_F(CnnFileTest, TrstSettingsApplyToTheChannelsThatFollowThem) {
 }
 
 TEST_F(CnnFileTest, SegmentsAreKeptInReverseFileOrder) {
-    const CnnModel model = ReadChannel("IR_SHIFT 1100 TAP1 HHL END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT");
+    const CnnModel model =
+        ReadChannel("IR_SHIFT 1100 TAP1 HHL END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT");
     ASSERT_NE(model, nullptr) << log_.Dump();
     const auto segments = Segments(model->irShift.get());
     ASSERT_EQ(segments.size(), 3u);
@@ -252,15 +255,15 @@ TEST_P(PatternJoinTest, JoinedWordsFormOnePatternInFileOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, PatternJoinTest,
-    testing::Values(
-        JoinCase{"HlThenLh", {"HL", "LH"}},
-        JoinCase{"CompareBitsFirstNeededByALaterWord", {"HZ", "5X4L", "0"}},
-        JoinCase{"CompareBitsOfAnEarlierWordMoveUp", {"01", "HH"}},
-        JoinCase{"CompareInBothWords", {"91", "H", "8273"}},
-        JoinCase{"UnalignedAcrossWordBoundaries",
-                 {"H1LH0HHLLHL9XZH8LHH", "HLH", "0HHLLH1LLHHHLZXHLLHHH", "H"}},
-        JoinCase{"ManyWords", {"HHHHHHHHHHHHHHHH", "L", "HLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLH", "5",
-                               "4", "3"}}),
+    testing::Values(JoinCase{"HlThenLh", {"HL", "LH"}},
+                    JoinCase{"CompareBitsFirstNeededByALaterWord", {"HZ", "5X4L", "0"}},
+                    JoinCase{"CompareBitsOfAnEarlierWordMoveUp", {"01", "HH"}},
+                    JoinCase{"CompareInBothWords", {"91", "H", "8273"}},
+                    JoinCase{"UnalignedAcrossWordBoundaries",
+                             {"H1LH0HHLLHL9XZH8LHH", "HLH", "0HHLLH1LLHHHLZXHLLHHH", "H"}},
+                    JoinCase{"ManyWords",
+                             {"HHHHHHHHHHHHHHHH", "L", "HLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLH", "5",
+                              "4", "3"}}),
     NameOf<JoinCase>);
 
 TEST_F(CnnFileTest, BoardTapReferenceEndsThePattern) {
@@ -336,8 +339,8 @@ TEST_F(CnnFileTest, TwoChannelsAreReadInFileOrder) {
 }
 
 TEST_F(CnnFileTest, WordOf299CharactersIsAccepted) {
-    const CnnModel model = ReadChannel("IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT " + std::string(299, 'H') +
-                                       " END_DR_SHIFT");
+    const CnnModel model = ReadChannel("IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT " +
+                                       std::string(299, 'H') + " END_DR_SHIFT");
     ASSERT_NE(model, nullptr) << log_.Dump();
     ExpectPattern(Segments(model->drShift.get()).at(0), std::string(299, 'H'));
 }
@@ -352,15 +355,16 @@ TEST_F(CnnFileTest, WhiteSpaceRunsCountTheirNewlines) {
 TEST_F(CnnFileTest, FileThatCannotBeOpenedIsReported) {
     const std::string missing = dir_.PathOf("missing.cnn");
     EXPECT_EQ(svf::ReadCnnFile(missing.c_str(), log_.report()), nullptr);
-    EXPECT_EQ(log_.Texts(), std::vector<std::string>{"Error opening file '" + missing + "'  #CC01"});
+    EXPECT_EQ(log_.Texts(),
+              std::vector<std::string>{"Error opening file '" + missing + "'  #CC01"});
 }
 
 // ------------------------------------------------------------------- errors
 
 struct ErrorCase {
     const char* name;
-    std::string text;      // whole file
-    std::string message;   // "{path}" stands for the file's path
+    std::string text;     // whole file
+    std::string message;  // "{path}" stands for the file's path
     NAMED_CASE(ErrorCase)
 };
 
@@ -394,8 +398,10 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"NoNewlineAfterLastWord", kComplete, "Error #CC03: Unexpected end of CNN file"},
         ErrorCase{"CarriageReturnRunAtEnd", kComplete + "\r \n",
                   "Error #CC03: Unexpected end of CNN file"},
-        ErrorCase{"VerticalTabRunAtEnd", kComplete + "\n\v", "Error #CC03: Unexpected end of CNN file"},
-        ErrorCase{"FormFeedRunAtEnd", kComplete + " \f\n\n", "Error #CC03: Unexpected end of CNN file"},
+        ErrorCase{"VerticalTabRunAtEnd", kComplete + "\n\v",
+                  "Error #CC03: Unexpected end of CNN file"},
+        ErrorCase{"FormFeedRunAtEnd", kComplete + " \f\n\n",
+                  "Error #CC03: Unexpected end of CNN file"},
         ErrorCase{"Version120", "SYNTAX_VERSION 1.20\n",
                   "Unknown syntax version 1.20 near line 1  #CC03"},
         ErrorCase{"Version120Dotted", "\nsyntax_version\n1.2.0\n",
@@ -422,9 +428,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unexpected keyword INIT_SEQ near line 5  #CC19"},
         ErrorCase{"EndChannelMissingAfterShortForm", Channel("TAP1 IR_SHIFT\n"),
                   "Unexpected keyword IR_SHIFT, expected END_TESTER_CHANNEL near line 3  #CC20"},
-        ErrorCase{"EndChannelMissingAfterTermSeq",
-                  Channel(kBlocks + "TERM_SEQ DR H END_TERM_SEQ TESTER_CHANNEL\n"),
-                  "Unexpected keyword TESTER_CHANNEL, expected END_TESTER_CHANNEL near line 5  #CC20"},
+        ErrorCase{
+            "EndChannelMissingAfterTermSeq",
+            Channel(kBlocks + "TERM_SEQ DR H END_TERM_SEQ TESTER_CHANNEL\n"),
+            "Unexpected keyword TESTER_CHANNEL, expected END_TESTER_CHANNEL near line 5  #CC20"},
         ErrorCase{"InitSeqClosedByEndTermSeq", Channel("INIT_SEQ END_TERM_SEQ\n"),
                   "Unexpected keyword END_TERM_SEQ near line 3  #CC21"},
         ErrorCase{"TermSeqClosedByEndInitSeq", Channel(kBlocks + "TERM_SEQ\nEND_INIT_SEQ\n"),
@@ -435,14 +442,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "Unexpected keyword DR, expected pattern or boardtap near line 3  #CC24"},
         ErrorCase{"EmptyLaterStepBeforeNextStep", Channel(kBlocks + "TERM_SEQ DR H TDIO\nIR\n"),
                   "Unexpected keyword IR, expected pattern or boardtap near line 6  #CC24"},
-        ErrorCase{"EmptyStepAtEndOfInit", Channel("INIT_SEQ IR END_INIT_SEQ\n"),
-                  "Unexpected keyword END_INIT_SEQ, expected pattern or boardtap near line 3  #CC25"},
-        ErrorCase{"EmptyStepAtEndOfTerm", Channel(kBlocks + "TERM_SEQ DR H IR END_TERM_SEQ\n"),
-                  "Unexpected keyword END_TERM_SEQ, expected pattern or boardtap near line 5  #CC26"},
-        ErrorCase{"EmptyIrBlock", Channel("IR_SHIFT END_IR_SHIFT\n"),
-                  "Unexpected keyword END_IR_SHIFT, expected pattern or boardtap near line 3  #CC27"},
-        ErrorCase{"EmptyDrBlock", Channel("IR_SHIFT TAP1 END_IR_SHIFT\nDR_SHIFT\nEND_DR_SHIFT\n"),
-                  "Unexpected keyword END_DR_SHIFT, expected pattern or boardtap near line 5  #CC28"},
+        ErrorCase{
+            "EmptyStepAtEndOfInit", Channel("INIT_SEQ IR END_INIT_SEQ\n"),
+            "Unexpected keyword END_INIT_SEQ, expected pattern or boardtap near line 3  #CC25"},
+        ErrorCase{
+            "EmptyStepAtEndOfTerm", Channel(kBlocks + "TERM_SEQ DR H IR END_TERM_SEQ\n"),
+            "Unexpected keyword END_TERM_SEQ, expected pattern or boardtap near line 5  #CC26"},
+        ErrorCase{
+            "EmptyIrBlock", Channel("IR_SHIFT END_IR_SHIFT\n"),
+            "Unexpected keyword END_IR_SHIFT, expected pattern or boardtap near line 3  #CC27"},
+        ErrorCase{
+            "EmptyDrBlock", Channel("IR_SHIFT TAP1 END_IR_SHIFT\nDR_SHIFT\nEND_DR_SHIFT\n"),
+            "Unexpected keyword END_DR_SHIFT, expected pattern or boardtap near line 5  #CC28"},
         ErrorCase{"StepKeywordInsideIrBlock", Channel("IR_SHIFT IR\n"),
                   "Unknown pattern character 'R' near line 3  #CC38"},
         ErrorCase{"TdioInsideDrBlock", Channel("IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT TDIO\n"),

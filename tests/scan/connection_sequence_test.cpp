@@ -18,10 +18,17 @@ namespace {
 using svf::Sequence;
 using Lines = std::vector<std::string>;
 
-constexpr const char* kShiftSlots[] = {"ShiftIr",        "ShiftIrToPause",        "ShiftDr",
-                                       "ShiftDrToPause", "ShiftIrCompare",        "ShiftDrCompare",
-                                       "ShiftIrCompareToPause", "ShiftDrCompareToPause",
-                                       "ShiftDrLong",    "ShiftDrLongToPause",    "SetTapState"};
+constexpr const char* kShiftSlots[] = {"ShiftIr",
+                                       "ShiftIrToPause",
+                                       "ShiftDr",
+                                       "ShiftDrToPause",
+                                       "ShiftIrCompare",
+                                       "ShiftDrCompare",
+                                       "ShiftIrCompareToPause",
+                                       "ShiftDrCompareToPause",
+                                       "ShiftDrLong",
+                                       "ShiftDrLongToPause",
+                                       "SetTapState"};
 
 class ConnectionSequenceTest : public testing::Test {
 protected:
@@ -40,7 +47,9 @@ protected:
         ASSERT_NE(session_->connection.cnnModel, nullptr) << log_.Dump();
     }
 
-    static Lines Calls() { return svftest::TraceOf({std::begin(kShiftSlots), std::end(kShiftSlots)}); }
+    static Lines Calls() {
+        return svftest::TraceOf({std::begin(kShiftSlots), std::end(kShiftSlots)});
+    }
 
     svftest::SimSession sim_;
     svftest::TempDir dir_;
@@ -101,20 +110,37 @@ TEST_P(UndefinedBitsTest, BoardTapWithoutKnownLengthStopsTheSequence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, UndefinedBitsTest,
-    testing::Values(
-        UndefinedCase{"IrBoardTapFirstInList", "IR HLHLLHLH TAP1", "", Sequence::kInit, {},
-                      "Error: Instruction Register bits undefined for CNN Init"},
-        UndefinedCase{"IrPatternFirstInList", "IR TAP1 HLHLLHLH", "", Sequence::kInit,
-                      {"ShiftIrToPause 1 A5 8 - = 0"},
-                      "Error: Instruction Register bits undefined for CNN Init"},
-        UndefinedCase{"IrInTerminate", "", "IR TAP1", Sequence::kTerminate, {},
-                      "Error: Instruction Register bits undefined for CNN Terminate"},
-        UndefinedCase{"BypassInInit", "DR HL TAP1", "", Sequence::kInit, {},
-                      "Error: Bypass Register bits undefined for CNN Init"},
-        UndefinedCase{"BypassInTerminateAfterAStep", "", "IR HL DR TAP1 LL", Sequence::kTerminate,
-                      {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 0",
-                       "ShiftDrToPause 1 0 2 - = 0"},
-                      "Error: Bypass Register bits undefined for CNN Terminate"}),
+    testing::Values(UndefinedCase{"IrBoardTapFirstInList",
+                                  "IR HLHLLHLH TAP1",
+                                  "",
+                                  Sequence::kInit,
+                                  {},
+                                  "Error: Instruction Register bits undefined for CNN Init"},
+                    UndefinedCase{"IrPatternFirstInList",
+                                  "IR TAP1 HLHLLHLH",
+                                  "",
+                                  Sequence::kInit,
+                                  {"ShiftIrToPause 1 A5 8 - = 0"},
+                                  "Error: Instruction Register bits undefined for CNN Init"},
+                    UndefinedCase{"IrInTerminate",
+                                  "",
+                                  "IR TAP1",
+                                  Sequence::kTerminate,
+                                  {},
+                                  "Error: Instruction Register bits undefined for CNN Terminate"},
+                    UndefinedCase{"BypassInInit",
+                                  "DR HL TAP1",
+                                  "",
+                                  Sequence::kInit,
+                                  {},
+                                  "Error: Bypass Register bits undefined for CNN Init"},
+                    UndefinedCase{"BypassInTerminateAfterAStep",
+                                  "",
+                                  "IR HL DR TAP1 LL",
+                                  Sequence::kTerminate,
+                                  {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 0",
+                                   "ShiftDrToPause 1 0 2 - = 0"},
+                                  "Error: Bypass Register bits undefined for CNN Terminate"}),
     [](const testing::TestParamInfo<UndefinedCase>& param) {
         return std::string(param.param.name);
     });
@@ -131,9 +157,9 @@ TEST_F(ConnectionSequenceTest, LongDrShiftsMoveDrPatternsAndFillsInOneCall) {
     session_->connection.bypassBits = 5;
     session_->compare.longDrShifts = true;
     EXPECT_EQ(svf::PlayConnectionSequence(*session_, Sequence::kInit), svf::kOk) << log_.Dump();
-    EXPECT_EQ(Calls(), (Lines{"ShiftDrLongToPause 1 00 5 - - - = 0",
-                              "ShiftDrLongToPause 1 D 4 - - - = 0", "SetTapState 1 2 = 0",
-                              "ShiftIrToPause 1 1 2 - = 0", "SetTapState 1 2 = 0"}));
+    EXPECT_EQ(Calls(),
+              (Lines{"ShiftDrLongToPause 1 00 5 - - - = 0", "ShiftDrLongToPause 1 D 4 - - - = 0",
+                     "SetTapState 1 2 = 0", "ShiftIrToPause 1 1 2 - = 0", "SetTapState 1 2 = 0"}));
 }
 
 TEST_F(ConnectionSequenceTest, TdioStepEndsTheSequenceAfterTheStepsBeforeIt) {
@@ -151,9 +177,8 @@ TEST_F(ConnectionSequenceTest, ControllerCompareUsesCompareFormsForPatternsOnly)
     session_->connection.bypassBits = 2;
     EXPECT_EQ(svf::PlayConnectionSequence(*session_, Sequence::kTerminate), svf::kOk)
         << log_.Dump();
-    EXPECT_EQ(Calls(), (Lines{"ShiftIrCompareToPause 1 C 4 - - - = 0",
-                              "ShiftIrToPause 1 F 4 - = 0", "SetTapState 1 2 = 0",
-                              "ShiftDrCompareToPause 1 1 2 - - - = 0",
+    EXPECT_EQ(Calls(), (Lines{"ShiftIrCompareToPause 1 C 4 - - - = 0", "ShiftIrToPause 1 F 4 - = 0",
+                              "SetTapState 1 2 = 0", "ShiftDrCompareToPause 1 1 2 - - - = 0",
                               "ShiftDrToPause 1 0 2 - = 0", "SetTapState 1 2 = 0"}));
 }
 
@@ -188,19 +213,27 @@ TEST_P(ControllerFailureTest, FirstFailingCallEndsTheSequenceWith31) {
 
 INSTANTIATE_TEST_SUITE_P(
     Slots, ControllerFailureTest,
-    testing::Values(
-        FailureCase{"SetTapStateFails", "SetTapState", 1,
-                    {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 1"},
-                    "Error: Unable to set TAP state; link lost"},
-        FailureCase{"SetTapStateNotSupported", "SetTapState", 2,
-                    {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 2"},
-                    "Error: Unable to set TAP state; function not supported"},
-        FailureCase{"IrShiftFails", "ShiftIrToPause", 1, {"ShiftIrToPause 1 2 2 - = 1"},
-                    "Error: Shift IR failed; link lost"},
-        FailureCase{"DrShiftNotSupported", "ShiftDrToPause", 2,
-                    {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 0",
-                     "ShiftDrToPause 1 1 2 - = 2"},
-                    "Error: Shift DR failed; function not supported"}),
+    testing::Values(FailureCase{"SetTapStateFails",
+                                "SetTapState",
+                                1,
+                                {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 1"},
+                                "Error: Unable to set TAP state; link lost"},
+                    FailureCase{"SetTapStateNotSupported",
+                                "SetTapState",
+                                2,
+                                {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 2"},
+                                "Error: Unable to set TAP state; function not supported"},
+                    FailureCase{"IrShiftFails",
+                                "ShiftIrToPause",
+                                1,
+                                {"ShiftIrToPause 1 2 2 - = 1"},
+                                "Error: Shift IR failed; link lost"},
+                    FailureCase{"DrShiftNotSupported",
+                                "ShiftDrToPause",
+                                2,
+                                {"ShiftIrToPause 1 2 2 - = 0", "SetTapState 1 2 = 0",
+                                 "ShiftDrToPause 1 1 2 - = 2"},
+                                "Error: Shift DR failed; function not supported"}),
     [](const testing::TestParamInfo<FailureCase>& param) { return std::string(param.param.name); });
 
 TEST_F(ConnectionSequenceTest, BypassFillsAreCutIntoChunks) {
@@ -217,7 +250,8 @@ TEST_F(ConnectionSequenceTest, BypassFillsAreCutIntoChunks) {
         const size_t fourth = call.find(' ', third + 1);
         counts.push_back(call.substr(0, first) + call.substr(third, fourth - third));
     }
-    EXPECT_EQ(counts, (Lines{"ShiftIrToPause 65280", "ShiftIrToPause 300", "ShiftDrToPause 65535"}));
+    EXPECT_EQ(counts,
+              (Lines{"ShiftIrToPause 65280", "ShiftIrToPause 300", "ShiftDrToPause 65535"}));
 }
 
 TEST_F(ConnectionSequenceTest, BypassFillsWithoutBitsSendNothing) {
