@@ -1,8 +1,110 @@
-// STUB: replaced by the connection set-up.
+// Connection set-up: the tester TAP, the lead and tail bits of every scan and
+// the TRST/RESET restrictions, taken from a CNN model or from the connection
+// strings of the job record.
 #include "cnn/connection_setup.h"
+
+#include <cstring>
+
+#include "api/report/report.h"
+#include "cnn/cnn_file.h"
+
 namespace svf {
-int CheckConnection(SvfSession&) { return 1; }
-void TakeConnectionFromCnn(SvfSession&) {}
-Status TakeConnectionFromStrings(SvfSession&) { return kNotSupported; }
-bool PackHlString(const char*, uint32_t, BitVector&) { return false; }
+namespace {
+
+// The block's segments are in reverse file order: the first one, when it is
+// a pattern, was written after the board TAP (lead); the pattern written
+// before the board TAP is the second one, or the third when the second is
+// the board TAP itself (tail).
+void TakeLeadAndTail(const ShiftStep* block, LeadTail& lead, LeadTail& tail) {
+    if (block == nullptr || !block->segments) return;
+    const ChainSegment* first = block->segments.get();
+    if (first->IsPattern()) lead = {first->bitCount, first->driveBits.data()};
+    const ChainSegment* second = first->next.get();
+    if (second != nullptr && !second->IsPattern()) second = second->next.get();
+    if (second != nullptr && second->IsPattern())
+        tail = {second->bitCount, second->driveBits.data()};
+}
+
+}  // namespace
+
+int CheckConnection(SvfSession& session) {
+    Connection& connection = session.connection;
+    const SvfReport* report = session.host.report;
+    const TesterChannel* model = connection.cnnModel.get();
+    if (model == nullptr) {
+        ReportWarning(report, "Error parsing CNN file");
+        return 1;
+    }
+    const bool severalChannels = model->next != nullptr;
+    if (severalChannels)
+        ReportWarning(report, "Error: More than 1 tester TAP specified in CNN file");
+    if (CheckBoardTap(model, connection.boardTap) != 0) {
+        ReportWarning(report, "Error: Board TAP not specified or not unique in CNN file");
+        return 1;
+    }
+    if (severalChannels) return 1;
+    connection.testerTap = model->testerTap;
+    ReportWarning(report, "Note: Board TAP%d connected to tester TAP%d",
+                  static_cast<int>(connection.boardTap), static_cast<int>(connection.testerTap));
+    return 0;
+}
+
+void TakeConnectionFromCnn(SvfSession& session) {
+    Connection& connection = session.connection;
+    const TesterChannel* channel = connection.cnnModel.get();
+    if (channel == nullptr) return;
+    // Without an explicit TRST_FREE, an init sequence sets up circuitry that
+    // a TRST pulse or a RESET would undo.
+    const bool initWouldBeUndone =
+        channel->trstFree == 0 && channel->initSeq && !connection.allowReset;
+    if (channel->trstRestricted != 0 || initWouldBeUndone) {
+        connection.trstForbidden = true;
+        connection.avoidResetState = !connection.allowReset;
+    }
+    TakeLeadAndTail(channel->irShift.get(), connection.irLead, connection.irTail);
+    TakeLeadAndTail(channel->drShift.get(), connection.drLead, connection.drTail);
+}
+
+Status TakeConnectionFromStrings(SvfSession& session) {
+    Connection& connection = session.connection;
+    const ConnectionStrings* strings = connection.connectionStrings;
+    if (strings == nullptr) return kOk;
+    connection.trstForbidden = (strings->flags & SVF_CONNECTION_NO_TRST) != 0;
+    connection.avoidResetState = (strings->flags & SVF_CONNECTION_AVOID_RESET) != 0;
+
+    const char* const texts[] = {strings->irLead, strings->irTail, strings->drLead,
+                                 strings->drTail};
+    LeadTail* const targets[] = {&connection.irLead, &connection.irTail, &connection.drLead,
+                                 &connection.drTail};
+    bool anyBits = false;
+    for (size_t i = 0; i < connection.packed.size(); ++i) {
+        if (texts[i] == nullptr) continue;
+        const auto length = static_cast<uint32_t>(std::strlen(texts[i]));
+        targets[i]->bitCount = length;
+        if (length == 0) continue;
+        if (!PackHlString(texts[i], length, connection.packed[i])) {
+            ReportError(session.host.report, "Error: Unable to allocate memory");
+            return kNotSupported;  // the session flow ends the job with code 53
+        }
+        targets[i]->bits = connection.packed[i].data();
+        anyBits = true;
+    }
+    // Nothing to shift and nothing owned: forget the record (its flags stay).
+    if (!anyBits) connection.connectionStrings = nullptr;
+    return kOk;
+}
+
+bool PackHlString(const char* text, uint32_t length, BitVector& packed) {
+    BitVector bits;
+    if (!TryResize(bits, WordsFor(length))) return false;
+    for (uint32_t i = 0; i < length; ++i) {
+        if (text[length - 1 - i] == 'H') {
+            bits[i / kBitsPerWord] =
+                static_cast<uint16_t>(bits[i / kBitsPerWord] | (1u << (i % kBitsPerWord)));
+        }
+    }
+    packed = std::move(bits);
+    return true;
+}
+
 }  // namespace svf
