@@ -158,8 +158,9 @@ TEST(DefaultSignals, EveryTapPinNamedLeavesRoomForTheSignals) {
     MessageLog log;
     svf::PodPins pod;
     for (uint32_t code = 1; code <= 16; ++code) {
-        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, code, ("P" + std::to_string(code)).c_str()),
-                  svf::kOk);
+        std::string name = "P";
+        name += std::to_string(code);
+        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, code, name.c_str()), svf::kOk);
     }
     ASSERT_EQ(svf::AddPodPin(nullptr, &pod, svf::kPinCodeVppE, "Prog"), svf::kOk);
     AddDefaultSignals(log.report(), pod);
