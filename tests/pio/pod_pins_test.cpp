@@ -273,14 +273,6 @@ INSTANTIATE_TEST_SUITE_P(PodPins, KeepMappedPins,
                                          KeepCase{false, 0x5, svf::kOk},
                                          KeepCase{true, 0x5, svf::kOk}));
 
-TEST(TapIoPins, KeptMappedPinIsNotRecorded) {
-    svf::PodPins pod;
-    MapPins(pod, {{2, "Sel", svf::kDirectionIn}});
-    ASSERT_EQ(svf::AddTapIoPins(true, nullptr, &pod, 1, 0x3, 0x3), svf::kOk);
-    ASSERT_EQ(pod.tapIoPins.size(), 1u);
-    EXPECT_EQ(pod.tapIoPins[0]->pin, 1u);
-}
-
 // ------------------------------------------------------ pattern application
 
 struct PatternCase {
