@@ -183,6 +183,8 @@ TEST_P(PioMapError, RefusedWithMessage) {
 }
 
 const std::string kE = kLine1;
+// A PIO statement that follows a PIOMAP on line 1.
+const std::string kE2 = "SVF line      2 : Error\t: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Pio, PioMapError,
@@ -217,6 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PioStatement, PioMapOnlyBeforeTestCommands) {
     session_->reader.executedCount = 1;
+    session_->reader.lineNumber = 1;  // the line of the keyword
     EXPECT_EQ(Map("(IN A);"), svf::kSyntax);
     EXPECT_EQ(log_.Errors(),
               std::vector<std::string>{kE + "PIOMAP must be defined before test commands"});
@@ -263,22 +266,23 @@ TEST_P(PioError, RefusedWithMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Pio, PioError,
     testing::Values(
-        ErrorCase{"TooShort", {"(H);"}, 1, kE + "PIO pattern length = 1 (incorrect)"},
-        ErrorCase{"TooLong", {"(HUL);"}, 1, kE + "PIO pattern length = 3 (incorrect)"},
-        ErrorCase{"Digit", {"(H1);"}, 1, kE + "illegal character '1' in pattern"},
-        ErrorCase{"LowerCaseShownUpper", {"(hq);"}, 1, kE + "illegal character 'Q' in pattern"},
-        ErrorCase{"NoOpeningBracket", {"HU);"}, 1, kE + "opening bracket expected"},
-        ErrorCase{"NoClosingBracket", {"(HU;"}, 1, kE + "closing bracket expected"},
+        ErrorCase{"TooShort", {"(H);"}, 1, kE2 + "PIO pattern length = 1 (incorrect)"},
+        ErrorCase{"TooLong", {"(HUL);"}, 1, kE2 + "PIO pattern length = 3 (incorrect)"},
+        ErrorCase{"Digit", {"(H1);"}, 1, kE2 + "illegal character '1' in pattern"},
+        ErrorCase{"LowerCaseShownUpper", {"(hq);"}, 1, kE2 + "illegal character 'Q' in pattern"},
+        ErrorCase{"NoOpeningBracket", {"HU);"}, 1, kE2 + "opening bracket expected"},
+        ErrorCase{"NoClosingBracket", {"(HU;"}, 1, kE2 + "closing bracket expected"},
         ErrorCase{"NoSemicolon", {"(HU)", "SIR 8;"}, 1,
-                  "SVF line      2 : Error\t: semicolon expected"},
-        ErrorCase{"EndOfInput", {"(HU"}, 1, kE + "illegal end of file"},
+                  "SVF line      3 : Error\t: semicolon expected"},
+        ErrorCase{"EndOfInput", {"(HU"}, 1, kE2 + "illegal end of file"},
         ErrorCase{"ReadOnDrivePin", {"(UU);"}, svf::kPioReadOnDrivePin,
-                  kE + "PIO read on drive pin"},
+                  kE2 + "PIO read on drive pin"},
         ErrorCase{"DriveOnReadPin", {"(LZ);"}, svf::kPioDriveOnReadPin,
-                  kE + "PIO drive on read pin"}),
+                  kE2 + "PIO drive on read pin"}),
     CaseName);
 
 TEST_F(PioStatement, PioNeedsPioMap) {
+    session_->reader.lineNumber = 1;
     EXPECT_EQ(Pio("(H);"), 1);
     EXPECT_EQ(log_.Errors(),
               std::vector<std::string>{kE + "PIOMAP must be defined before PIO statement"});
@@ -358,6 +362,8 @@ struct SignalCase {
     size_t signalCalls;
 };
 
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+
 class PodSignalError : public PioStatement, public testing::WithParamInterface<SignalCase> {};
 
 TEST_P(PodSignalError, StopsAtTheFirstFailure) {
@@ -374,11 +380,11 @@ INSTANTIATE_TEST_SUITE_P(
     Pio, PodSignalError,
     testing::Values(
         SignalCase{"HighImpedance", "HZH", 0, 0, svf::kPioReadOnDrivePin,
-                   kE + "Pod pins USER0, USER1 and VPP_E cannot drive high impedance", 1},
+                   kE2 + "Pod pins USER0, USER1 and VPP_E cannot drive high impedance", 1},
         SignalCase{"Sense", "UHH", 0, 0, svf::kPioReadOnDrivePin,
-                   kE + "Pod pins USER0, USER1 and VPP_E cannot sense", 0},
+                   kE2 + "Pod pins USER0, USER1 and VPP_E cannot sense", 0},
         SignalCase{"NoExpectation", "LXH", 0, 0, svf::kPioReadOnDrivePin,
-                   kE + "Pod pins USER0, USER1 and VPP_E cannot sense", 1},
+                   kE2 + "Pod pins USER0, USER1 and VPP_E cannot sense", 1},
         SignalCase{"NotSupported", "HHH", 2, 0, svf::kNotSupported,
                    "Error: PIO is not supported on the used controller", 1},
         SignalCase{"Failed", "HHH", 1, 2, 1, "Error: Setting pod signal failed; pod cable unplugged",
