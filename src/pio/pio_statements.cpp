@@ -386,16 +386,19 @@ Status WriteNumberedPioFailure(SvfSession& session, const PioMismatches& mismatc
     std::FILE* stream = session.errorFile.errorStream.get();
     if (stream == nullptr) return kOk;
     const int commandId = static_cast<int>(session.counters.commandCount) - 1;
-    for (uint32_t column = 1; column <= kMaxPodPins; ++column) {
+    bool written = true;
+    for (uint32_t column = 1; column <= kMaxPodPins && written; ++column) {
         if (mismatches.failed[column - 1] == 0) continue;
         const PodPin* pin = session.pio.pod.byColumn[column - 1];
         const char* name = pin != nullptr ? pin->logicalName.c_str() : "";
-        if (std::fprintf(stream, "PAR CMD_ID %d PIN %s BIT_OFFSET 0 LOOP_CNT 0\n", commandId,
-                         name) < 0) {
-            ReportError(ReportOf(session), "Error: Unable to write file '%s'",
-                        session.paths.errorPath != nullptr ? session.paths.errorPath : "");
-            return kWriteFailed;
-        }
+        written = std::fprintf(stream, "PAR CMD_ID %d PIN %s BIT_OFFSET 0 LOOP_CNT 0\n", commandId,
+                               name) >= 0;
+    }
+    // Some runtimes buffer a write they cannot do and fail only when flushing.
+    if (!written || std::fflush(stream) != 0) {
+        ReportError(ReportOf(session), "Error: Unable to write file '%s'",
+                    session.paths.errorPath != nullptr ? session.paths.errorPath : "");
+        return kWriteFailed;
     }
     return kOk;
 }

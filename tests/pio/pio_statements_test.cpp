@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -435,11 +436,11 @@ TEST_F(PioStatement, GangingRefusesTapPins) {
 class PioRecord : public PioStatement {
 protected:
     // Columns 1 and 3 fail (C and A expect high but read low), column 2 passes.
-    svf::Status RunFailingPio(bool numbered, const char* mode = "w") {
+    svf::Status RunFailingPio(bool numbered) {
         session_->errorFile.numberedErrorFormat = numbered;
         path_ = dir_.Write("errors.txt", "");
         session_->paths.errorPath = path_.c_str();
-        session_->errorFile.errorStream.reset(std::fopen(path_.c_str(), mode));
+        session_->errorFile.errorStream.reset(std::fopen(path_.c_str(), "w"));
         EXPECT_TRUE(session_->errorFile.errorStream);
         session_->counters.commandCount = 5;
         session_->counters.failureCount = 4;
@@ -471,10 +472,22 @@ TEST_F(PioRecord, NumberedFormCountsWithoutAFile) {
     EXPECT_EQ(session_->counters.failureCount, 2u);
 }
 
+#if !defined(_WIN32)
+// /dev/full takes the open and refuses every write; the stream stays
+// buffered, so the refusal shows when the record is flushed.
 TEST_F(PioRecord, NumberedFormWriteFailure) {
-    EXPECT_EQ(RunFailingPio(true, "r"), svf::kWriteFailed);
-    EXPECT_EQ(log_.Errors(), std::vector<std::string>{"Error: Unable to write file '" + path_ + "'"});
+    session_->errorFile.numberedErrorFormat = true;
+    const std::string full = dir_.PathOf("full");
+    std::filesystem::create_symlink("/dev/full", full);
+    session_->paths.errorPath = full.c_str();
+    session_->errorFile.errorStream.reset(std::fopen(full.c_str(), "w"));
+    ASSERT_TRUE(session_->errorFile.errorStream);
+    ASSERT_EQ(Map("(INOUT C IN B INOUT A);"), svf::kOk);
+    EXPECT_EQ(Pio("(UHU);"), svf::kWriteFailed);
+    EXPECT_EQ(session_->counters.failureCount, 2u);  // counted all the same
+    EXPECT_EQ(log_.Errors(), std::vector<std::string>{"Error: Unable to write file '" + full + "'"});
 }
+#endif
 
 TEST_F(PioRecord, NumberedFormWritesNothingWithoutMismatch) {
     session_->errorFile.numberedErrorFormat = true;
