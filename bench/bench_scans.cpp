@@ -201,7 +201,11 @@ int main(int argc, char** argv) {
     for (const std::string& file : options.files) {
         std::fflush(stdout);
         const pid_t child = fork();
-        if (child == 0) _exit(RunFile(file, options));
+        if (child == 0) {
+            const int result = RunFile(file, options);
+            std::fflush(stdout);
+            _exit(result);
+        }
         int status = 0;
         waitpid(child, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;

@@ -68,23 +68,51 @@ bool ForEachSetBit(const uint16_t* words, uint32_t count, Visit visit) {
     return true;
 }
 
-bool WritePositions(std::FILE* stream, const uint16_t* mismatch, uint32_t words) {
-    std::array<unsigned long, kPositionsPerLine> line{};
-    size_t filled = 0;
-    const bool written = ForEachSetBit(mismatch, words, [&](unsigned long position) {
-        line[filled++] = position;
-        if (filled < kPositionsPerLine) return true;
-        filled = 0;
-        return Print(stream, "%9lu %9lu %9lu %9lu %9lu %9lu %9lu %9lu %9lu %9lu\n", line[0],
-                     line[1], line[2], line[3], line[4], line[5], line[6], line[7], line[8],
-                     line[9]);
-    });
-    if (!written) return false;
-    if (filled == 0) return true;
-    for (size_t i = 0; i < filled; ++i) {
-        if (!Print(stream, "%9lu ", line[i])) return false;
+// One line of positions, each right-aligned in nine columns ("%9lu"); a
+// full line separates them by blanks, a shorter last line follows each with a
+// blank. Formatted by hand: a board that fails every bit of a long scan writes
+// millions of positions.
+class PositionLine {
+public:
+    void Add(unsigned long position) {
+        char digits[kMaxDigits];
+        size_t count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + position % 10);
+            position /= 10;
+        } while (position != 0);
+        for (size_t pad = count; pad < kPositionWidth; ++pad) text_[length_++] = ' ';
+        while (count > 0) text_[length_++] = digits[--count];
+        text_[length_++] = ' ';
+        ++positions_;
     }
-    return Print(stream, "\n");
+    bool Full() const { return positions_ == kPositionsPerLine; }
+    bool Empty() const { return positions_ == 0; }
+    // Writes the line; a full line drops the blank after its last position.
+    bool Flush(std::FILE* stream) {
+        if (Full()) --length_;
+        text_[length_++] = '\n';
+        const bool written = std::fwrite(text_.data(), 1, length_, stream) == length_;
+        length_ = 0;
+        positions_ = 0;
+        return written;
+    }
+
+private:
+    static constexpr size_t kPositionWidth = 9;
+    static constexpr size_t kMaxDigits = 20;
+    std::array<char, kPositionsPerLine * (kMaxDigits + 1) + 1> text_{};
+    size_t length_ = 0;
+    size_t positions_ = 0;
+};
+
+bool WritePositions(std::FILE* stream, const uint16_t* mismatch, uint32_t words) {
+    PositionLine line;
+    const bool written = ForEachSetBit(mismatch, words, [&](unsigned long position) {
+        line.Add(position);
+        return !line.Full() || line.Flush(stream);
+    });
+    return written && (line.Empty() || line.Flush(stream));
 }
 
 // A record is written as a whole or reported; the stream stays open either way.

@@ -1,6 +1,7 @@
 #include "svf/scan_statements.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -54,13 +55,17 @@ const Field* FieldOf(int token) {
     return nullptr;
 }
 
-// Value of a hexadecimal digit of either case, or -1.
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+// Value of each character as a hexadecimal digit of either case, or -1.
+constexpr std::array<int8_t, 256> kDigitValues = [] {
+    std::array<int8_t, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i) values['0' + i] = static_cast<int8_t>(i);
+    for (int i = 0; i < 6; ++i) {
+        values['A' + i] = static_cast<int8_t>(10 + i);
+        values['a' + i] = static_cast<int8_t>(10 + i);
+    }
+    return values;
+}();
 
 // The digits of one pattern as they arrive, one byte per digit.
 class DigitArea {
@@ -75,21 +80,25 @@ public:
 
     // Stores one group's digits; 0 or 10 after reporting.
     Status Append(const char* group, const SvfSession& session) {
-        for (const char* c = group; *c != '\0'; ++c) {
-            if (stored_ == 0 && *c == '0') continue;  // surplus leading zeros
+        const char* c = group;
+        if (stored_ == 0) {
+            while (*c == '0') ++c;  // surplus leading zeros
+        }
+        if (capacity_ == 0) return kOk;  // a zero-length pattern takes anything
+        uint8_t* out = digits_.get() + kDigitLead;
+        for (; *c != '\0'; ++c) {
             if (stored_ == capacity_) {
-                if (capacity_ == 0) continue;  // a zero-length pattern takes anything
                 ReportStatementError(session, "shift pattern too long");
                 return kSyntax;
             }
-            const int value = DigitValue(*c);
+            const int8_t value = kDigitValues[static_cast<unsigned char>(*c)];
             if (value < 0) {
                 ReportError(session.host.report,
                             "%s %6ld : Error\t: illegal character '%c' in pattern", kSvfLine,
                             LineOf(session), *c);
                 return kSyntax;
             }
-            digits_[kDigitLead + stored_++] = static_cast<uint8_t>(value);
+            out[stored_++] = static_cast<uint8_t>(value);
         }
         return kOk;
     }
