@@ -1,0 +1,292 @@
+// PIO mapping file: grammar, word reader, classifier, every error with its
+// line number.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pio/pio_map_file.h"
+#include "session.h"
+#include "support/files.h"
+#include "support/messages.h"
+
+namespace {
+
+using svftest::MessageLog;
+using svftest::TempDir;
+
+// All 19 pod pin names, in code order.
+std::vector<std::string> AllPinWords() {
+    std::vector<std::string> words;
+    for (int tap = 1; tap <= 4; ++tap) {
+        for (int pin = 1; pin <= 4; ++pin) {
+            words.push_back("KWZ_PIO_" + std::to_string(tap) + "_" + std::to_string(pin));
+        }
+    }
+    words.insert(words.end(), {"VPP_E", "USER0", "USER1"});
+    return words;
+}
+
+std::string PairList(size_t pairs) {
+    const std::vector<std::string> words = AllPinWords();
+    std::string text = "PIO_PIN_LIST\n";
+    for (size_t i = 0; i < pairs; ++i) text += words[i] + " Name" + std::to_string(i) + "\n";
+    return text + "END_PIO_PIN_LIST\n";
+}
+
+struct ReadResult {
+    svf::Status status;
+    std::vector<std::string> errors;
+};
+
+ReadResult ReadText(const std::string& text, svf::PodPins& pod) {
+    TempDir dir;
+    MessageLog log;
+    const std::string path = dir.Write("map.txt", text);
+    const svf::Status status = svf::ReadPioMapFile(log.report(), path.c_str(), &pod);
+    return {status, log.Errors()};
+}
+
+// ------------------------------------------------------------------ errors
+
+struct GrammarCase {
+    const char* name;
+    std::string text;
+    svf::Status status;
+    std::string message;  // the one error expected; empty: none
+};
+
+void PrintTo(const GrammarCase& c, std::ostream* os) { *os << c.name; }
+
+class MapFileGrammar : public testing::TestWithParam<GrammarCase> {};
+
+TEST_P(MapFileGrammar, StatusAndMessage) {
+    const GrammarCase& c = GetParam();
+    svf::PodPins pod;
+    const ReadResult result = ReadText(c.text, pod);
+    EXPECT_EQ(result.status, c.status);
+    if (c.message.empty()) {
+        EXPECT_TRUE(result.errors.empty()) << result.errors.front();
+    } else {
+        EXPECT_EQ(result.errors, std::vector<std::string>{c.message});
+    }
+}
+
+const std::string kLine = "Error line ";
+const std::string kPinOrEnd = " of PIO mapping file: <pod_pin_name> or <END_PIO_PIN_LIST> expected, found ";
+
+INSTANTIATE_TEST_SUITE_P(
+    PioMapFile, MapFileGrammar,
+    testing::Values(
+        GrammarCase{"Minimal", "PIO_PIN_LIST KWZ_PIO_1_1 A END_PIO_PIN_LIST\n", 0, ""},
+        GrammarCase{"LowerCaseWords", "pio_pin_list\nkwz_pio_1_1 a\nvpp_e b\nend_pio_pin_list\n", 0,
+                    ""},
+        GrammarCase{"NoFinalNewline", "PIO_PIN_LIST\nKWZ_PIO_1_1 A\nEND_PIO_PIN_LIST", 0, ""},
+        GrammarCase{"TabsAndCommentsAround",
+                    "! header\n\tPIO_PIN_LIST\t! start\nKWZ_PIO_4_4\tA\n\nEND_PIO_PIN_LIST ! done\n"
+                    "! trailing comment",
+                    0, ""},
+        GrammarCase{"KeywordAndPinAsLogicalNames",
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 PIO_PIN_LIST\nKWZ_PIO_1_2 USER0\n"
+                    "KWZ_PIO_1_3 END_PIO_PIN_LIST\nEND_PIO_PIN_LIST\n",
+                    0, ""},
+        GrammarCase{"CommentEndsWordAtOnce", "PIO_PIN_LIST\nKWZ_PIO_1_1 A!note\nEND_PIO_PIN_LIST!x",
+                    0, ""},
+        GrammarCase{"WrongFirstKeyword", "\n\nPIN_LIST\n", 104,
+                    kLine + "3 of PIO mapping file: keyword <PIO_PIN_LIST> expected"},
+        GrammarCase{"PinNumberFive", "PIO_PIN_LIST\nKWZ_PIO_1_5 A\nEND_PIO_PIN_LIST\n", 104,
+                    kLine + "2" + kPinOrEnd + "'KWZ_PIO_1_5'"},
+        GrammarCase{"TapWithLeadingZero", "PIO_PIN_LIST\nKWZ_PIO_01_1 A\nEND_PIO_PIN_LIST\n", 104,
+                    kLine + "2" + kPinOrEnd + "'KWZ_PIO_01_1'"},
+        GrammarCase{"TapFive", "PIO_PIN_LIST\n\nKWZ_PIO_5_1 A\n", 104,
+                    kLine + "3" + kPinOrEnd + "'KWZ_PIO_5_1'"},
+        GrammarCase{"NoPairs", "PIO_PIN_LIST END_PIO_PIN_LIST\n", 104,
+                    "Error: No information found while reading PIO mapping file"},
+        GrammarCase{"WordAfterEnd", "PIO_PIN_LIST\nUSER1 A\nEND_PIO_PIN_LIST ! c\n\nMORE\n", 104,
+                    kLine +
+                        "5 of PIO mapping file: keyword <END_PIO_PIN_LIST> expected, found 'MORE'"},
+        GrammarCase{"EndsWherePinDue", "PIO_PIN_LIST\nKWZ_PIO_1_1 A", 104,
+                    kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
+        // The line end after the last word counts once the next word is asked for.
+        GrammarCase{"EndsWherePinDueAfterNewline", "PIO_PIN_LIST\n", 104,
+                    kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
+        GrammarCase{"EndsAfterPinName", "PIO_PIN_LIST\nKWZ_PIO_1_1", 104,
+                    kLine + "2 of PIO mapping file: <logical_name> expected"},
+        GrammarCase{"LogicalNameTooLong",
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 " + std::string(256, 'n') + "\n", 104,
+                    kLine + "2 of PIO mapping file: <logical_name> expected"},
+        GrammarCase{"NameDifferingInCase",
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 Reset\nKWZ_PIO_1_2 RESET\nEND_PIO_PIN_LIST\n", 103,
+                    kLine + "3 of PIO mapping file: <logical_name> 'RESET' is already defined"},
+        // The pin word as written the second time; the line of the name read after it.
+        GrammarCase{"PinNamedTwice",
+                    "PIO_PIN_LIST\nKWZ_PIO_2_3 A\nkwz_Pio_2_3\nB\nEND_PIO_PIN_LIST\n", 102,
+                    kLine + "4 of PIO mapping file: <pin_name> 'kwz_Pio_2_3' is already defined"},
+        GrammarCase{"PodSignalNamedTwice", "PIO_PIN_LIST\nUSER0 A\nuser0 B\n", 102,
+                    kLine + "3 of PIO mapping file: <pin_name> 'user0' is already defined"},
+        GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", 104,
+                    kLine + "4" + kPinOrEnd + "'BAD'"},
+        GrammarCase{"CommentInsideWordKeepsLineCount",
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", 104,
+                    kLine + "3" + kPinOrEnd + "'BAD'"},
+        GrammarCase{"AllNineteenPins", PairList(19), 0, ""}),
+    [](const testing::TestParamInfo<GrammarCase>& param) { return std::string(param.param.name); });
+
+TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
+    for (const std::string& text :
+         std::vector<std::string>{"", "! only a comment\n\n", std::string(256, 'P') + "\n"}) {
+        TempDir dir;
+        MessageLog log;
+        svf::PodPins pod;
+        const std::string path = dir.Write("map.txt", text);
+        EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kPioMapUnreadable);
+        EXPECT_EQ(log.Errors(), std::vector<std::string>{"Error: Unable to read file '" + path + "'"});
+    }
+}
+
+TEST(PioMapFile, MissingFileSetsResultCodeItself) {
+    TempDir dir;
+    MessageLog log;
+    svf::PodPins pod;
+    const std::string path = dir.PathOf("absent.txt");
+    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kNotSupported);
+    EXPECT_EQ(log.report()->resultCode, 2u);
+    EXPECT_EQ(log.Errors(),
+              std::vector<std::string>{"Error: Unable to open PIO mapping file '" + path + "'"});
+}
+
+TEST(PioMapFile, MissingPathOrModelIsAnInternalError) {
+    TempDir dir;
+    MessageLog log;
+    svf::PodPins pod;
+    const std::string path = dir.Write("map.txt", PairList(1));
+    EXPECT_EQ(svf::ReadPioMapFile(log.report(), nullptr, &pod), svf::kInternal);
+    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), nullptr), svf::kInternal);
+    EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Error: Internal error", "Error: Internal error"}));
+    EXPECT_EQ(log.report()->resultCode, 0u);
+}
+
+TEST(PioMapFile, PairsBecomePinsInFileOrder) {
+    svf::PodPins pod;
+    const ReadResult result =
+        ReadText("PIO_PIN_LIST\nkwz_pio_3_2 Clock\nUSER1 Enable\nVpp_e Prog\nEND_PIO_PIN_LIST\n",
+                 pod);
+    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(pod.pins.size(), 3u);
+    EXPECT_EQ(pod.pinCount, 3u);
+    struct Expected {
+        uint32_t tap, pin;
+        const char* name;
+    };
+    const Expected expected[] = {{3, 2, "Clock"}, {0, 2, "Enable"}, {0, 3, "Prog"}};
+    for (size_t i = 0; i < 3; ++i) {
+        const svf::PodPin& pin = *pod.pins[i];
+        EXPECT_EQ(pin.tap, expected[i].tap) << i;
+        EXPECT_EQ(pin.pin, expected[i].pin) << i;
+        EXPECT_EQ(pin.logicalName, expected[i].name) << i;
+        EXPECT_EQ(pin.column, i + 1);
+        EXPECT_EQ(pin.direction, svf::kDirectionInOut);
+        EXPECT_EQ(pin.value, '0');
+    }
+}
+
+TEST(PioMapFile, PinsBeforeAnErrorStayInTheModel) {
+    svf::PodPins pod;
+    const ReadResult result = ReadText("PIO_PIN_LIST\nKWZ_PIO_1_1 A\nKWZ_PIO_1_2 a\n", pod);
+    EXPECT_EQ(result.status, svf::kPioNameDefined);
+    ASSERT_EQ(pod.pins.size(), 1u);
+    EXPECT_EQ(pod.pins[0]->logicalName, "A");
+}
+
+// Nineteen names exist, so the limit of twenty is only met by a model that
+// was filled before the file.
+TEST(PioMapFile, FullModelRefusesTheNextPair) {
+    svf::PodPins pod;
+    pod.pinCount = svf::kMaxPodPins;
+    const ReadResult result = ReadText(PairList(1), pod);
+    EXPECT_EQ(result.status, svf::kPioTooManyPins);
+    EXPECT_EQ(result.errors, std::vector<std::string>{
+                                 "Error reading mapping file: maximum number of pod PIO pins exceeded"});
+    EXPECT_TRUE(pod.pins.empty());
+}
+
+// ------------------------------------------------------------ word reader
+
+struct WordRead {
+    svf::PioMapWordResult result;
+    std::string word;
+    uint32_t line;
+};
+
+std::vector<WordRead> ReadAllWords(const std::string& text) {
+    TempDir dir;
+    const std::string path = dir.Write("words.txt", text);
+    svf::FilePtr file(std::fopen(path.c_str(), "r"));
+    EXPECT_TRUE(file);
+    svf::PioMapReader reader;
+    reader.file = file.get();
+    std::vector<WordRead> words;
+    for (;;) {
+        const svf::PioMapWordResult result = svf::ReadPioMapWord(reader);
+        words.push_back({result, reader.word, reader.lineNumber});
+        if (result != svf::PioMapWordResult::kWord) return words;
+    }
+}
+
+TEST(PioMapWord, WordsCommentsAndLineNumbers) {
+    using R = svf::PioMapWordResult;
+    const std::vector<WordRead> words = ReadAllWords("one\ttwo\n\n three!c1\n!c2\rfour five!\nsix");
+    const std::vector<WordRead> expected = {{R::kWord, "one", 1},  {R::kWord, "two", 1},
+                                            {R::kWord, "three", 3}, {R::kWord, "four", 5},
+                                            {R::kWord, "five", 5},  {R::kWord, "six", 6},
+                                            {R::kEnd, "", 6}};
+    ASSERT_EQ(words.size(), expected.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        EXPECT_EQ(words[i].result, expected[i].result) << i;
+        EXPECT_EQ(words[i].word, expected[i].word) << i;
+        EXPECT_EQ(words[i].line, expected[i].line) << i;
+    }
+}
+
+TEST(PioMapWord, ControlAndHighBytesBelongToTheWord) {
+    const std::vector<WordRead> words = ReadAllWords("a\x01" "b\xE4" "c d");
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].word, "a\x01" "b\xE4" "c");
+    EXPECT_EQ(words[1].word, "d");
+}
+
+TEST(PioMapWord, LongestWordIs255Characters) {
+    const std::string longest(255, 'w');
+    std::vector<WordRead> words = ReadAllWords(longest + " x");
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[0].result, svf::PioMapWordResult::kWord);
+    EXPECT_EQ(words[0].word, longest);
+
+    words = ReadAllWords(longest + "w");
+    EXPECT_EQ(words.front().result, svf::PioMapWordResult::kTooLong);
+}
+
+TEST(PioMapWord, ClassifiesByLengthThenSpelling) {
+    struct Case {
+        const char* word;
+        uint32_t code;
+    };
+    const Case cases[] = {
+        {"KWZ_PIO_1_1", 1},       {"kwz_pio_1_4", 4},      {"KWZ_PIO_2_1", 5},
+        {"Kwz_Pio_3_3", 11},      {"KWZ_PIO_4_4", 16},     {"VPP_E", 17},
+        {"user0", 18},            {"USER1", 19},           {"pio_pin_list", 21},
+        {"End_Pio_Pin_List", 22}, {"KWZ_PIO_0_1", 23},     {"KWZ_PIO_1_0", 23},
+        {"KWZ_PIO_1-1", 23},      {"KWZ_PIO_1_11", 23},    {"USER2", 23},
+        {"VPP_E_", 23},           {"PIO_PIN_LIST_", 23},   {"KWZ_PIO_1_", 23},
+    };
+    for (const Case& c : cases) {
+        svf::PioMapReader reader;
+        std::snprintf(reader.word, sizeof reader.word, "%s", c.word);
+        reader.wordLength = static_cast<uint32_t>(std::string(c.word).size());
+        EXPECT_EQ(svf::ClassifyPioMapWord(reader), c.code) << c.word;
+    }
+    svf::PioMapReader empty;
+    EXPECT_EQ(svf::ClassifyPioMapWord(empty), svf::kPioMapNoWord);
+}
+
+}  // namespace

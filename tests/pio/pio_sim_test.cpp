@@ -1,0 +1,135 @@
+// PIOMAP and PIO against veltra-sim: the controller calls in order and the
+// levels the board sees on its pins.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pio/pio_statements.h"
+#include "pio/pod_pins.h"
+#include "support/messages.h"
+#include "support/sim.h"
+#include "support/test_session.h"
+#include "svf/reader/reader.h"
+
+namespace {
+
+using svftest::MessageLog;
+using svftest::SimSession;
+using svftest::TestSession;
+using svftest::TraceOf;
+
+// Pin 1 of TAP 1 wired to pin 2, VPP_E wired to pin 1 of TAP 2, the board
+// holding pin 4 of TAP 1 low; undriven pins float high.
+constexpr const char* kBoard = R"(
+[[tap]]
+number = [1, 2]
+  [[tap.device]]
+  name = "device"
+  ir_length = 8
+
+[pod]
+pull = "high"
+in_use = ["1.4"]
+  [[pod.wire]]
+  from = "1.1"
+  to = "1.2"
+  [[pod.wire]]
+  from = "VPP_E"
+  to = "2.1"
+  [[pod.drive]]
+  pin = "1.4"
+  level = "low"
+)";
+
+const std::vector<std::string> kPioSlots = {"GetPodInfo", "AccessPioPins", "SetPodSignal"};
+
+class PioSim : public testing::Test {
+protected:
+    PioSim() : session_(log_) {
+        sim_.LoadBoard(kBoard);
+        session_->pio.pioEnabled = true;
+        struct Pair {
+            uint32_t code;
+            const char* name;
+        };
+        for (const Pair& pair : {Pair{1, "Drv"}, Pair{2, "Sns"}, Pair{4, "Busy"}, Pair{5, "Prog"},
+                                 Pair{svf::kPinCodeUser0, "User0"},
+                                 Pair{svf::kPinCodeVppE, "Vpp_E"}}) {
+            EXPECT_EQ(svf::AddPodPin(nullptr, &session_->pio.pod, pair.code, pair.name), 0);
+        }
+    }
+
+    svf::Status Run(int code, const std::string& body) {
+        session_.SetLines({body});
+        return svf::HandlePioStatement(code, *session_);
+    }
+
+    SimSession sim_;
+    MessageLog log_;
+    TestSession session_;
+};
+
+TEST_F(PioSim, WiredPinFollowsTheDrivenPin) {
+    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Drv OUT Sns);"), svf::kOk) << log_.Dump();
+    svftest::ClearTrace();
+    ASSERT_EQ(Run(svf::kTokenPio, "(HU);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(VeltraSim_PinLevel(1, 1), 'H');
+    EXPECT_EQ(session_->counters.failureCount, 0u);
+    ASSERT_EQ(Run(svf::kTokenPio, "(LU);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(VeltraSim_PinLevel(1, 1), 'L');
+    EXPECT_EQ(VeltraSim_PinLevel(1, 2), 'L');
+    EXPECT_EQ(session_->counters.failureCount, 1u);
+    // Z releases the pin: both float high again.
+    ASSERT_EQ(Run(svf::kTokenPio, "(ZD);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(session_->counters.failureCount, 2u);
+    EXPECT_EQ(TraceOf(kPioSlots), (std::vector<std::string>{"AccessPioPins 1 3 1 1 3 = 0",
+                                                            "AccessPioPins 1 3 1 0 0 = 0",
+                                                            "AccessPioPins 1 3 0 0 3 = 0"}));
+}
+
+TEST_F(PioSim, PioMapAsksEveryTapForItsPins) {
+    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Drv);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(TraceOf(kPioSlots),
+              (std::vector<std::string>{"GetPodInfo 1 8 0 = 0", "GetPodInfo 2 0 0 = 0",
+                                        "GetPodInfo 3 0 0 = 0", "GetPodInfo 4 0 0 = 0"}));
+}
+
+TEST_F(PioSim, BoardUsedPinIsRefusedUnlessMappedPinsWin) {
+    EXPECT_EQ(Run(svf::kTokenPioMap, "(OUT Busy);"), svf::kPioPinInUse);
+    EXPECT_EQ(log_.Errors(),
+              std::vector<std::string>{"Error: I/O pin 4 of TAP1 cannot be used as PIO pin"});
+}
+
+TEST_F(PioSim, KeptMappedPinSensesTheBoardLevel) {
+    session_->options.keepMappedPins = true;
+    ASSERT_EQ(Run(svf::kTokenPioMap, "(OUT Busy);"), svf::kOk) << log_.Dump();
+    ASSERT_EQ(Run(svf::kTokenPio, "(D);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(session_->counters.failureCount, 0u);
+}
+
+TEST_F(PioSim, PodSignalReachesItsWire) {
+    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Vpp_E IN User0 OUT Prog);"), svf::kOk) << log_.Dump();
+    svftest::ClearTrace();
+    ASSERT_EQ(Run(svf::kTokenPio, "(LHD);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(VeltraSim_PodSignal(0), 1);
+    EXPECT_EQ(VeltraSim_PodSignal(2), 0);
+    EXPECT_EQ(VeltraSim_PinLevel(2, 1), 'L');
+    ASSERT_EQ(Run(svf::kTokenPio, "(HHD);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(VeltraSim_PinLevel(2, 1), 'H');
+    EXPECT_EQ(session_->counters.failureCount, 1u);
+    EXPECT_EQ(TraceOf(kPioSlots), (std::vector<std::string>{
+                                      "SetPodSignal 1 0 1 = 0", "SetPodSignal 1 2 0 = 0",
+                                      "AccessPioPins 2 1 0 0 0 = 0", "SetPodSignal 1 0 1 = 0",
+                                      "SetPodSignal 1 2 1 = 0", "AccessPioPins 2 1 0 0 1 = 0"}));
+}
+
+TEST_F(PioSim, ControllerWithoutPio) {
+    sim_.Script("AccessPioPins", VELTRA_NOT_SUPPORTED);
+    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Drv);"), svf::kOk) << log_.Dump();
+    EXPECT_EQ(Run(svf::kTokenPio, "(H);"), svf::kNotSupported);
+    EXPECT_EQ(log_.Errors(),
+              std::vector<std::string>{"Error: PIO is not supported on the used controller"});
+}
+
+}  // namespace
