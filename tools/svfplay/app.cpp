@@ -93,11 +93,11 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
                                                              : HumanListener(out, bar));
 
     RunOutcome outcome;
-    outcome.returnValue = player->Execute(api, messages.report(), job->info());
+    outcome.returnValue = player->Execute(api, messages.report(), job->record());
     bar.Clear();
     outcome.resultCode = messages.report()->resultCode;
-    outcome.frequencyKhz = job->info()->frequencyKhz;
-    outcome.gangFailMask = job->info()->gangFailMask;
+    outcome.frequencyKhz = job->record()->frequencyKhz;
+    outcome.gangFailMask = job->record()->gangFailMask;
     outcome.stats = controller->Stats();
 
     if (!messages.complete()) err << "svfplay: warning: messages were lost (out of memory)\n";

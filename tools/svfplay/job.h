@@ -21,7 +21,8 @@ public:
     // first. Null (and `error` set) when that file cannot be read.
     static std::unique_ptr<Job> Build(const Options& options, std::string& error);
 
-    SvfInfo* info() { return &info_; }
+    // The record to hand to Svf_Execute (it writes the output fields).
+    SvfInfo* record() { return &info_; }
     const SvfInfo& info() const { return info_; }
     const ConnectionStrings& connection() const { return connection_; }
     // The lines passed in memory (empty without --from-memory).
