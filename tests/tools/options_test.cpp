@@ -224,3 +224,15 @@ TEST(SvfplayOptions, HelpGoesToStdoutWithStatusZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SvfplayOptions, AbsolutePathsAreNeverOptions) {
+    const ParseOutcome outcome =
+        ParseCommandLine({"svfplay", "--error-file", "/tmp/x.err", "/work/file.svf"});
+    ASSERT_EQ(outcome.kind, ParseOutcome::Kind::Run) << outcome.text;
+    EXPECT_EQ(outcome.options.svfFile, "/work/file.svf");
+    EXPECT_EQ(outcome.options.errorFile, "/tmp/x.err");
+}
+
+}  // namespace

@@ -2,7 +2,22 @@
 
 #include "null_controller.h"
 
+#include <initializer_list>
+#include <string_view>
+
 namespace svfplay {
+
+namespace {
+
+// Appends the pieces in order (operator+ chains on strings trip a false
+// -Wrestrict in some GCC versions at -O3).
+std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const auto part : parts) text.append(part);
+    return text;
+}
+
+}  // namespace
 
 std::filesystem::path LibraryPath(const std::string& given, const char* defaultName) {
     if (!given.empty()) return given;
@@ -14,12 +29,12 @@ std::unique_ptr<Player> Player::Load(const std::filesystem::path& path, std::str
     std::string reason;
     player->library_ = SharedLibrary::Open(path, reason);
     if (!player->library_.IsOpen()) {
-        error = "cannot load the player library '" + path.string() + "': " + reason;
+        error = Join({"cannot load the player library '", path.string(), "': ", reason});
         return nullptr;
     }
     player->execute_ = player->library_.Function<SvfExecuteFunction>("Svf_Execute");
     if (player->execute_ == nullptr) {
-        error = "'" + path.string() + "' does not export Svf_Execute";
+        error = Join({"'", path.string(), "' does not export Svf_Execute"});
         return nullptr;
     }
     player->init_ = player->library_.Function<SvfInitFunction>("Svf_Init");
@@ -40,18 +55,18 @@ std::unique_ptr<Controller> Controller::Load(const std::filesystem::path& path,
     std::string reason;
     controller->library_ = SharedLibrary::Open(path, reason);
     if (!controller->library_.IsOpen()) {
-        error = "cannot load the controller library '" + path.string() + "': " + reason;
+        error = Join({"cannot load the controller library '", path.string(), "': ", reason});
         return nullptr;
     }
     const auto& lib = controller->library_;
     const auto getApi = lib.Function<VeltraGetApiFunction>(VELTRA_GET_API_SYMBOL);
     if (getApi == nullptr) {
-        error = "'" + path.string() + "' does not export " + VELTRA_GET_API_SYMBOL;
+        error = Join({"'", path.string(), "' does not export ", VELTRA_GET_API_SYMBOL});
         return nullptr;
     }
     controller->api_ = getApi();
     if (controller->api_ == nullptr) {
-        error = "'" + path.string() + "' returned no controller table";
+        error = Join({"'", path.string(), "' returned no controller table"});
         return nullptr;
     }
     SimHooks& sim = controller->sim_;
@@ -78,8 +93,9 @@ bool Controller::LoadBoard(const std::string& path, std::string& error) const {
     }
     if (sim_.loadBoardFile(path.c_str()) != 0) {
         const char* reason = sim_.lastError != nullptr ? sim_.lastError() : nullptr;
-        error = "cannot load board '" + path + "'" +
-                (reason != nullptr && *reason != '\0' ? std::string(": ") + reason : "");
+        const bool hasReason = reason != nullptr && *reason != '\0';
+        error = Join({"cannot load board '", path, "'", hasReason ? ": " : "",
+                      hasReason ? reason : ""});
         return false;
     }
     return true;

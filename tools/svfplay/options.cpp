@@ -158,6 +158,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
     ParseOutcome outcome;
     CLI::App app("Plays an SVF file on a boundary-scan controller and reports PASS or FAIL.",
                  "svfplay");
+    // Options start with '-' everywhere; a leading '/' is a path, not an option.
+    app.allow_windows_style_options(false);
     std::string connection, finalState, flags, gang;
     uint32_t frequency = 0;
     AddOptions(app, outcome.options, connection, finalState, flags, frequency, gang);

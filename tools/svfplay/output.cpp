@@ -83,7 +83,9 @@ std::string FormatProgress(uint32_t line, uint32_t totalLines) {
     const auto percent = static_cast<uint32_t>(uint64_t{shown} * kPercent / totalLines);
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "] %3u%%  line %u of %u", percent, shown, totalLines);
-    return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + numbers;
+    std::string bar = "[";
+    bar.append(filled, '#').append(kBarWidth - filled, '.').append(numbers);
+    return bar;
 }
 
 ProgressBar::ProgressBar(std::ostream& stream, uint32_t totalLines, bool enabled)
