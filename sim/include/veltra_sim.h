@@ -69,11 +69,28 @@ typedef struct VeltraSimStats {
 VELTRA_SIM_API void VeltraSim_GetStats(VeltraSimStats *stats);
 
 /* Inspection for tests: IEEE 1149.1 state of a device's TAP controller
- * (0 Test-Logic-Reset ... see sim docs), the level of a pod pin as the board
+ * (device 0 is nearest TDI; -1 for no such device; states numbered 0 RESET,
+ * 1 IDLE, 2 DRPAUSE, 3 IRPAUSE, 4 DRSELECT, 5 DRCAPTURE, 6 DRSHIFT,
+ * 7 DREXIT1, 8 DREXIT2, 9 DRUPDATE, 10 IRSELECT, 11 IRCAPTURE, 12 IRSHIFT,
+ * 13 IREXIT1, 14 IREXIT2, 15 IRUPDATE), the level of a pod pin as the board
  * sees it ('H', 'L' or 'Z'), and a pod signal's level (0/1). */
 VELTRA_SIM_API int32_t VeltraSim_DeviceState(uint32_t tap, uint32_t device);
 VELTRA_SIM_API char VeltraSim_PinLevel(uint32_t tap, uint32_t pin);
 VELTRA_SIM_API int32_t VeltraSim_PodSignal(uint32_t signal);
+
+/* The IEEE 1149.1 next-state function: the state after one TCK with the
+ * given TMS (0/1) from `state` (numbered as above); -1 for a bad state. */
+VELTRA_SIM_API int32_t VeltraSim_NextState(int32_t state, int32_t tms);
+
+/* One raw TCK on a TAP's chain with the given TMS and TDI levels, as the
+ * controller would clock it (its idea of the TAP state follows); returns
+ * the TDO level seen before the edge, or -1 for a bad TAP. Not traced. */
+VELTRA_SIM_API int32_t VeltraSim_Clock(uint32_t tap, int32_t tms, int32_t tdi);
+
+/* The controller library version the board describes (major << 16 | minor;
+ * 0x20002 for the default board), for hosts that cannot read it from the
+ * library file. */
+VELTRA_SIM_API uint32_t VeltraSim_ControllerVersion(void);
 
 #ifdef __cplusplus
 }

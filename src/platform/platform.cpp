@@ -14,7 +14,14 @@
 
 namespace svf::platform {
 
+namespace {
+MillisecondClockFunction clockOverride = nullptr;
+}  // namespace
+
+void SetMillisecondClockOverride(MillisecondClockFunction clock) { clockOverride = clock; }
+
 int32_t MillisecondClock() {
+    if (clockOverride != nullptr) return clockOverride();
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
     return static_cast<int32_t>(static_cast<uint32_t>(ms));

@@ -9,6 +9,11 @@ namespace svf::platform {
 // value (callers compare differences).
 int32_t MillisecondClock();
 
+// Test seam (not exported from the shipped library): while set, `clock`
+// answers MillisecondClock; nullptr restores the system clock.
+using MillisecondClockFunction = int32_t (*)();
+void SetMillisecondClockOverride(MillisecondClockFunction clock);
+
 // File version (major << 16 | minor) of the module (DLL / shared object) that
 // contains `address`; 0 when there is none or it carries no version.
 // Windows: the module's VERSIONINFO resource (falling back to the file

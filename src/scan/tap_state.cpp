@@ -1,6 +1,48 @@
-// STUB: replaced by the TAP state implementation.
 #include "scan/tap_state.h"
+
+#include "api/controller/controller.h"
+#include "api/report/report.h"
+
 namespace svf {
-Status RunStatePath(SvfSession&) { return kInternal; }
-Status SelectStopState(SvfSession&, ScanRegister) { return kInternal; }
+
+Status RunStatePath(SvfSession& session) {
+    TapStates& tap = session.tap;
+    const VeltraApi* api = session.host.api;
+    // Only stable states are sent: the controller picks its own path between
+    // them, so the states in between are merely recorded.
+    for (int32_t i = 0; i < tap.statePathLength; ++i) {
+        tap.tapState = tap.statePath[static_cast<size_t>(i)];
+        if (!IsStableState(tap.tapState)) continue;
+        const uint32_t result = Call<&VeltraApi::SetTapState>(
+            api, session.connection.testerTap, StateCodeOf(tap.tapState));
+        if (result != VELTRA_OK) {
+            ReportError(session.host.report, "%s %6ld : Error\t: unable to set TAP state; %s",
+                        kSvfLine, static_cast<long>(session.reader.lineNumber),
+                        FailureText(api, result));
+            return kControllerFailed;
+        }
+    }
+    if (!IsStableState(tap.tapState)) {
+        ReportError(session.host.report, "%s %6ld : Error\t: illegal state transition", kSvfLine,
+                    static_cast<long>(session.reader.lineNumber));
+        return kIllegalState;
+    }
+    return kOk;
+}
+
+Status SelectStopState(SvfSession& session, ScanRegister reg) {
+    TapStates& tap = session.tap;
+    const int32_t wanted = reg == ScanRegister::kIr ? tap.endIrState : tap.endDrState;
+    if (tap.stopState == wanted) return kOk;
+    const VeltraApi* api = session.host.api;
+    if (Call<&VeltraApi::SetStopState>(api, StateCodeOf(wanted)) != VELTRA_OK) {
+        // Left unchanged, so that the next scan tries again.
+        ReportError(session.host.report, "Error: Setting stop state failed; %s",
+                    ControllerErrorText(api));
+        return kControllerFailed;
+    }
+    tap.stopState = wanted;
+    return kOk;
+}
+
 }  // namespace svf

@@ -1,7 +1,122 @@
-// STUB: replaced by the setting statement implementation.
 #include "svf/setting_statements.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "api/controller/controller.h"
+#include "api/report/report.h"
+#include "scan/waits.h"
+#include "svf/reader/reader.h"
+#include "svf/state_statements.h"
+
 namespace svf {
-Status ParseFrequency(SvfSession&) { return kInternal; }
-Status ParseCorrection(SvfSession&) { return kInternal; }
-Status ParseFlag(SvfSession&) { return kInternal; }
+namespace {
+
+constexpr double kHzPerKhz = 1000.0;
+constexpr double kMinimumKhz = 1.0;
+constexpr int kDecimal = 10;
+
+long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
+
+Status SyntaxError(const SvfSession& session, const char* text) {
+    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
+    return kSyntax;
+}
+
+void Warn(const SvfSession& session, const char* text) {
+    ReportWarning(session.host.report, "%s %6ld : Warning\t: %s", kSvfLine, LineOf(session), text);
+}
+
+// FREQUENCY and merlo_correction report the end of the file and turn every
+// tokenizer failure into a syntax error.
+bool TakeToken(SvfSession& session, Token& token) {
+    token = NextToken(session);
+    if (token.status == kOk) return true;
+    if (token.status == kEndOfFile) SyntaxError(session, "illegal end of file");
+    return false;
+}
+
+// The value in kHz after its unit; false (reported) for a unit other than
+// HZ, KHZ or MHZ.
+bool ScaleToKhz(SvfSession& session, int unit, double& value) {
+    switch (unit) {
+        case kTokenHz: value /= kHzPerKhz; return true;
+        case kTokenMhz:
+            value *= kHzPerKhz;
+            Warn(session, "HZ expected after frequency value");
+            return true;
+        case kTokenKhz: Warn(session, "HZ expected after frequency value"); return true;
+        default: SyntaxError(session, "HZ expected after frequency value"); return false;
+    }
+}
+
+int32_t WholeKhz(double khz) {
+    constexpr double kMax = INT32_MAX;
+    return khz >= kMax ? INT32_MAX : static_cast<int32_t>(khz);
+}
+
+}  // namespace
+
+Status ParseFrequency(SvfSession& session) {
+    Token token;
+    if (!TakeToken(session, token)) return kSyntax;
+    // Without a value the statement returns to the highest allowed frequency.
+    if (token.code == kTokenSemicolon) return ApplyFrequency(session, session.freq.maxFrequency);
+    double value = 0.0;
+    if (token.code != kTokenNumber || ParseSvfNumber(token.text, &value) != 1) {
+        return SyntaxError(session, "frequency value expected or semicolon");
+    }
+    char written[kLineBufferSize];  // the value as written, for the warning below
+    std::strcpy(written, token.text);
+    if (value <= 0.0) return SyntaxError(session, "frequency value must be greater than zero");
+    if (!TakeToken(session, token)) return kSyntax;
+    if (!ScaleToKhz(session, token.code, value)) return kSyntax;
+    if (value < kMinimumKhz) {
+        value = kMinimumKhz;
+        if (!session.freq.fixedFrequency) {
+            ReportWarning(session.host.report,
+                          "%s %6ld : Warning\t: Frequency value of %s is unsupported, minimum "
+                          "frequency is 1.0E3 HZ",
+                          kSvfLine, LineOf(session), written);
+        }
+    }
+    if (!TakeToken(session, token)) return kSyntax;
+    if (token.code != kTokenSemicolon) return SyntaxError(session, "semicolon expected");
+    return ApplyFrequency(session, WholeKhz(value));
+}
+
+// Reads only its value: the ";" after it belongs to the marked comment line
+// the statement is written on, and the dispatcher accepts it there.
+Status ParseCorrection(SvfSession& session) {
+    Token token;
+    if (!TakeToken(session, token)) return kSyntax;
+    switch (token.code) {
+        case kTokenOn: return SwitchCorrection(session, kCorrectionOn);
+        case kTokenOff: return SwitchCorrection(session, kCorrectionOff);
+        default: Warn(session, "Flag value ON or OFF expected"); return kOk;
+    }
+}
+
+Status ParseFlag(SvfSession& session) {
+    Token token = NextToken(session);
+    if (token.status != kOk) return token.status;
+    char* end = nullptr;
+    const long length = std::strtol(token.text, &end, kDecimal);
+    if (end == token.text) return SyntaxError(session, "length expected");
+    token = NextToken(session);
+    if (token.status != kOk) return token.status;
+    if (token.code != kTokenSemicolon) return SyntaxError(session, "semicolon expected");
+    const VeltraApi* api = session.host.api;
+    // The controller takes the length as a 16-bit value: -1 becomes 0xFFFF.
+    const auto flagLength = static_cast<uint16_t>(length);
+    if (Call<&VeltraApi::SetFlagLength>(api, session.connection.testerTap, uint32_t{flagLength}) ==
+        VELTRA_FAILED) {
+        ReportError(session.host.report, "Error: Setting flag length failed; %s",
+                    ControllerErrorText(api));
+        return kFieldsInterrupted;
+    }
+    return kOk;
+}
+
 }  // namespace svf

@@ -1,0 +1,77 @@
+#include "device.h"
+
+#include <algorithm>
+
+namespace veltrasim {
+
+void ShiftRing::Load(const Bits& value) {
+    bits_ = value;
+    head_ = 0;
+}
+
+Bits ShiftRing::Value() const {
+    Bits value(bits_.size());
+    std::rotate_copy(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(head_),
+                     bits_.end(), value.begin());
+    return value;
+}
+
+Device::Device(const DeviceSpec& spec) : irCapture_(spec.irCapture) {
+    registers_.push_back({false, Bits{0}});  // BYPASS captures 0
+    std::map<std::string, std::size_t> byName;
+    if (spec.idcode) {
+        registers_.push_back({false, BitsOf(*spec.idcode, kIdcodeLength)});
+        byName["IDCODE"] = kIdcodeRegister;
+        resetRegister_ = kIdcodeRegister;
+    }
+    for (const RegisterSpec& reg : spec.registers) {
+        byName[reg.name] = registers_.size();
+        for (const std::string& alias : reg.instructions) byName[alias] = registers_.size();
+        registers_.push_back({reg.readBack, reg.capture});
+    }
+    // An instruction selects the register of its name (or that lists it);
+    // any other instruction, like every undefined opcode, selects BYPASS.
+    for (const auto& [name, opcode] : spec.instructions) {
+        const auto found = byName.find(name);
+        decode_[opcode] = found == byName.end() ? kBypassRegister : found->second;
+    }
+    ir_.Load(irCapture_);
+    ResetLogic();
+}
+
+bool Device::Tdo() const {
+    if (state_ == TapState::IrShift) return ir_.Out();
+    if (state_ == TapState::DrShift) return dr_.Out();
+    return true;
+}
+
+void Device::Clock(bool tms, bool tdi) {
+    switch (state_) {
+        case TapState::IrCapture: ir_.Load(irCapture_); break;
+        case TapState::IrShift: ir_.Shift(tdi); break;
+        case TapState::DrCapture: dr_.Load(registers_[selected_].value); break;
+        case TapState::DrShift: dr_.Shift(tdi); break;
+        default: break;
+    }
+    EnterState(NextState(state_, tms));
+}
+
+void Device::EnterState(TapState next) {
+    state_ = next;
+    switch (next) {
+        case TapState::IrUpdate: {
+            const auto found = decode_.find(ir_.Value());
+            selected_ = found == decode_.end() ? kBypassRegister : found->second;
+            break;
+        }
+        case TapState::DrUpdate:
+            if (registers_[selected_].readBack) registers_[selected_].value = dr_.Value();
+            break;
+        case TapState::Reset: ResetLogic(); break;
+        default: break;
+    }
+}
+
+void Device::ResetLogic() { selected_ = resetRegister_; }
+
+}  // namespace veltrasim

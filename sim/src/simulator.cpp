@@ -1,0 +1,26 @@
+#include "simulator.h"
+
+namespace veltrasim {
+
+Simulator::Simulator() { Reset(); }
+
+void Simulator::Reset() {
+    UseBoard(std::make_shared<const BoardSpec>(DefaultBoard()));
+    trace = Trace();
+    scripts = Scripts();
+    lastError.clear();
+}
+
+void Simulator::UseBoard(std::shared_ptr<const BoardSpec> newBoard) {
+    auto fresh = std::make_unique<Controller>(newBoard);
+    board = std::move(newBoard);
+    controller = std::move(fresh);
+    calls.fill(0);
+}
+
+Simulator& Sim() {
+    static Simulator simulator;
+    return simulator;
+}
+
+}  // namespace veltrasim

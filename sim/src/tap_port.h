@@ -1,0 +1,35 @@
+// One tester TAP: the scan chain of devices it drives, TDI to TDO.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "board.h"
+#include "device.h"
+#include "tap_state.h"
+
+namespace veltrasim {
+
+class TapPort {
+public:
+    void Load(const TapSpec& spec);
+
+    // One TCK with the given TMS and TDI on every device; the TDO level seen
+    // before the clock edge. A TAP without devices reads high.
+    bool Clock(bool tms, bool tdi);
+    void SetTrst(bool asserted);
+    // Puts every device into a state without clocking (the host says the
+    // TAP is already there).
+    void Assume(TapState state);
+
+    // The device's TAP controller state (device 0 is nearest TDI); -1 when
+    // there is no such device.
+    int32_t DeviceState(uint32_t device) const;
+
+private:
+    std::vector<Device> devices_;
+    bool trstWired_ = true;
+    bool trstAsserted_ = false;
+};
+
+}  // namespace veltrasim
