@@ -7,6 +7,7 @@
 
 #include "null_controller.h"
 #include "support/files.h"
+#include "support/sim.h"
 #include "trace.h"
 
 namespace {
@@ -147,6 +148,47 @@ TEST(SvfplayTrace, TraceFileInAMissingFolderIsRefusedAtOpen) {
     std::string error;
     EXPECT_FALSE(file.Open(dir.PathOf("no/such/folder/calls.txt"), error));
     EXPECT_NE(error.find("calls.txt"), std::string::npos) << error;
+}
+
+// svfplay's recorded lines and veltra-sim's own lines for the same calls
+// must be the same, so a trace reads alike whichever controller ran.
+TEST(SvfplayTrace, RecordedLinesMatchTheSimulatorsOwnTrace) {
+    svftest::SimSession sim;
+    VeltraSim_EnableTrace(1);
+    svftest::ClearTrace();
+    TraceRecorder recorder(sim.api());
+    const VeltraApi* api = recorder.api();
+    const uint32_t* record = nullptr;
+    api->GetControllerInfo(&record);
+    api->SetBuffering(128);
+    api->SetFrequency(1000);
+    api->ResetTap(1);
+    api->SetTapState(1, SVF_STATE_CODE_IDLE);
+    const uint16_t idcodeOpcode[] = {0x0001};
+    uint16_t tdo[2] = {0, 0};
+    api->ShiftIr(1, idcodeOpcode, 8, tdo);
+    const uint16_t zeros[] = {0, 0};
+    api->ShiftDr(1, zeros, 32, tdo);
+    const uint16_t expected[] = {0xA093, 0x0123};
+    api->SetCompareMode(1);
+    api->ShiftDrCompare(1, zeros, 32, nullptr, expected, nullptr);
+    uint32_t failMask = 0;
+    api->GetCompareResult(&failMask);
+    api->WaitTime(100, VELTRA_TIME_MICROSECONDS);
+    api->WaitTck(5);
+    uint32_t pins = 0, levels = 0;
+    api->GetPodInfo(1, &pins, &levels);
+    sim.Script("ResetTap", VELTRA_FAILED, 1);
+    VeltraSim_SetErrorText("no cable");
+    api->ResetTap(1);
+    api->GetErrorText();
+    api->SetFlagLength(VELTRA_ALL_TAPS, 2);
+
+    const Lines simulator = svftest::Trace();
+    ASSERT_EQ(recorder.lines().size(), 16u);
+    EXPECT_EQ(recorder.lines(), simulator);
+    EXPECT_EQ(recorder.lines()[5], "ShiftIr 1 01 8 01 = 0") << "captured IR 0x01";
+    EXPECT_EQ(recorder.lines()[6], "ShiftDr 1 00000000 32 0123A093 = 0") << "IDCODE after reset";
 }
 
 }  // namespace
