@@ -189,6 +189,16 @@ struct PioState {
     uint32_t pioMapCount = 0;
 };
 
+// Composition and capture buffers of the scan engine, kept from scan to scan
+// so that scans of an unchanged length allocate nothing. Sized in words; the
+// contents are scratch and mean nothing between scans.
+struct ScanWorkBuffers {
+    BitVector tdi;
+    BitVector expected;
+    BitVector mask;
+    BitVector capture;
+};
+
 struct ErrorFileState {
     FilePtr errorStream;
     uint32_t statusPos = 0;
@@ -205,6 +215,7 @@ struct SvfSession {
     ReaderState reader;
     Counters counters;
     std::array<ScanPart, kScanKinds> scanParts;
+    ScanWorkBuffers scanWork;
     TapStates tap;
     FrequencyState freq;
     CompareState compare;
@@ -213,8 +224,9 @@ struct SvfSession {
     ErrorFileState errorFile;
 };
 
-// Frees the pattern arrays of all six scan kinds and clears their flags.
-// Releasing an already released storage does nothing.
+// Frees the pattern arrays of all six scan kinds and clears their flags, and
+// frees the scan engine's work buffers with them. Releasing an already
+// released storage does nothing.
 inline void ReleasePatterns(SvfSession& session) noexcept {
     for (ScanPart& part : session.scanParts) {
         for (Pattern* pattern : {&part.tdi, &part.tdo, &part.mask, &part.smask}) {
@@ -222,6 +234,10 @@ inline void ReleasePatterns(SvfSession& session) noexcept {
             pattern->defined = 0;
         }
         part.partLength = 0;
+    }
+    ScanWorkBuffers& work = session.scanWork;
+    for (BitVector* buffer : {&work.tdi, &work.expected, &work.mask, &work.capture}) {
+        Release(*buffer);
     }
 }
 
