@@ -1,0 +1,164 @@
+// Messages, progress, summary and the JSON object.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "null_controller.h"
+#include "output.h"
+
+namespace {
+
+using svfplay::HostMessage;
+using svfplay::RunOutcome;
+
+void Send(svfplay::MessageRecorder& recorder, uint32_t kind, uint32_t level, uint32_t sequence,
+          uint32_t line, const char* text) {
+    const SvfMessage message{kind, level, sequence, 0, text, line, 0};
+    SvfReport* report = recorder.report();
+    report->messageCallback(report->messageContext, &message);
+}
+
+TEST(SvfplayOutput, RecorderCopiesEveryMessageAndPassesItOn) {
+    std::vector<std::string> seen;
+    svfplay::MessageRecorder recorder(2, [&](const HostMessage& m) { seen.push_back(m.text); });
+    EXPECT_EQ(recorder.report()->verbosity, 2);
+    std::string text = "Error: Shift IR failed; cable";
+    Send(recorder, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, 7, 0, text.c_str());
+    text = "overwritten by the player";  // the record's text is the player's buffer
+    Send(recorder, SVF_MESSAGE_LINE, SVF_LEVEL_NOTE, 8, 42, "42");
+    ASSERT_EQ(recorder.messages().size(), 2u);
+    const HostMessage& first = recorder.messages()[0];
+    EXPECT_EQ(first.text, "Error: Shift IR failed; cable");
+    EXPECT_EQ(first.kind, 0u);
+    EXPECT_EQ(first.sequence, 7u);
+    const HostMessage& second = recorder.messages()[1];
+    EXPECT_EQ(second.kind, 3u);
+    EXPECT_EQ(second.line, 42u);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Error: Shift IR failed; cable", "42"}));
+}
+
+TEST(SvfplayOutput, ProgressBarText) {
+    EXPECT_EQ(svfplay::FormatProgress(0, 10), "[..............................]   0%  line 0 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(5, 10), "[###############...............]  50%  line 5 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(12, 10), "[##############################] 100%  line 10 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(7, 0), "line 7");
+}
+
+TEST(SvfplayOutput, ProgressBarRedrawsInPlaceAndClears) {
+    std::ostringstream stream;
+    {
+        svfplay::ProgressBar bar(stream, 4, true);
+        bar.Update(1);
+        bar.Update(4);
+    }
+    const std::string text = stream.str();
+    EXPECT_EQ(text.find('\n'), std::string::npos) << "a bar never scrolls";
+    EXPECT_NE(text.find("line 1 of 4"), std::string::npos);
+    EXPECT_NE(text.find("line 4 of 4"), std::string::npos);
+    EXPECT_EQ(text.back(), '\r') << "cleared at the end";
+    std::ostringstream silent;
+    {
+        svfplay::ProgressBar bar(silent, 4, false);
+        bar.Update(2);
+    }
+    EXPECT_EQ(silent.str(), "");
+}
+
+std::vector<HostMessage> Notes(std::initializer_list<const char*> texts) {
+    std::vector<HostMessage> messages;
+    uint32_t sequence = 0;
+    for (const char* text : texts) messages.push_back({SVF_MESSAGE_NOTE, 3, sequence++, 0, text});
+    return messages;
+}
+
+TEST(SvfplayOutput, ErrorsNoteCount) {
+    EXPECT_EQ(svfplay::ErrorsNoteCount(Notes({"STATUS\tFAIL", "ERRORS\t17"})), 17);
+    EXPECT_EQ(svfplay::ErrorsNoteCount(Notes({"STATUS\tPASS"})), std::nullopt);
+    auto warning = Notes({"ERRORS\t3"});
+    warning[0].kind = SVF_MESSAGE_WARNING;
+    EXPECT_EQ(svfplay::ErrorsNoteCount(warning), std::nullopt) << "only the player's note counts";
+}
+
+TEST(SvfplayOutput, SummaryNamesVerdictCountAndTime) {
+    RunOutcome fail{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 1000, 0, VeltraSimStats{}};
+    fail.stats->virtualTimeUs = 1500;
+    fail.stats->tckCycles = 1500;
+    EXPECT_EQ(svfplay::FormatSummary(fail, Notes({"STATUS\tFAIL", "ERRORS\t3"})),
+              "Result: FAIL (result code 100)\n"
+              "Failures: 3 failing bit(s)\n"
+              "Simulated time: 0.001500 s (1500 us, 1500 TCK cycles)\n");
+
+    const RunOutcome controller{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0, std::nullopt};
+    EXPECT_EQ(svfplay::FormatSummary(controller, Notes({"STATUS\tFAIL"})),
+              "Result: FAIL (result code 1)\n"
+              "Failures: the controller's compare found mismatches\n");
+
+    const RunOutcome gang{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0x5, std::nullopt};
+    EXPECT_NE(svfplay::FormatSummary(gang, {}).find("failing TAP mask 0x5"), std::string::npos);
+
+    const RunOutcome pass{SVF_RETURN_PASS, SVF_RESULT_PASS, 0, 0, std::nullopt};
+    EXPECT_EQ(svfplay::FormatSummary(pass, Notes({"STATUS\tPASS"})),
+              "Result: PASS (result code 0)\nFailures: none\n");
+
+    const RunOutcome error{SVF_RETURN_ERROR, SVF_RESULT_SYNTAX, 0, 0, std::nullopt};
+    EXPECT_EQ(svfplay::FormatSummary(error, {}), "Result: ERROR (result code 10)\n");
+}
+
+TEST(SvfplayOutput, JsonHoldsExactlyTheDocumentedKeys) {
+    RunOutcome outcome{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 2500, 6, VeltraSimStats{}};
+    outcome.stats->calls[11] = 4;  // ShiftDr
+    outcome.stats->drBits = 128;
+    std::vector<HostMessage> messages = Notes({"Start executing SVF File"});
+    messages.push_back({SVF_MESSAGE_LINE, 3, 1, 12, "12"});
+    const auto json = nlohmann::json::parse(svfplay::BuildJson(outcome, messages).dump());
+
+    std::set<std::string> keys;
+    for (const auto& item : json.items()) keys.insert(item.key());
+    EXPECT_EQ(keys, (std::set<std::string>{"return", "resultCode", "frequencyKhz", "gangFailMask",
+                                           "messages", "stats"}));
+    EXPECT_EQ(json["return"], 1);
+    EXPECT_EQ(json["resultCode"], 100);
+    EXPECT_EQ(json["frequencyKhz"], 2500);
+    EXPECT_EQ(json["gangFailMask"], 6);
+    ASSERT_EQ(json["messages"].size(), 2u);
+    EXPECT_EQ(json["messages"][1],
+              nlohmann::json({{"kind", 3}, {"level", 3}, {"sequence", 1}, {"line", 12},
+                              {"text", "12"}}));
+    EXPECT_EQ(json["messages"][0]["text"], "Start executing SVF File");
+    EXPECT_EQ(json["stats"]["calls"], nlohmann::json({{"ShiftDr", 4}}));
+    EXPECT_EQ(json["stats"]["drBits"], 128);
+    EXPECT_TRUE(json["stats"].contains("virtualTimeUs"));
+
+    outcome.stats.reset();
+    EXPECT_TRUE(svfplay::BuildJson(outcome, {})["stats"].is_null());
+}
+
+TEST(SvfplayNullController, CapturesZerosAndReportsNoFrequency) {
+    const VeltraApi* api = svfplay::NullControllerApi();
+    const uint16_t tdi[] = {0xFFFF, 0xFFFF};
+    uint16_t tdo[] = {0xFFFF, 0xFFFF, 0xBEEF};
+    EXPECT_EQ(api->ShiftDr(1, tdi, 20, tdo), VELTRA_OK);
+    EXPECT_EQ(tdo[0], 0);
+    EXPECT_EQ(tdo[1], 0);
+    EXPECT_EQ(tdo[2], 0xBEEF) << "only the words of the bits shifted";
+    const uint16_t expected[] = {0x1234};
+    EXPECT_EQ(api->ShiftIrCompare(1, tdi, 16, nullptr, expected, nullptr), VELTRA_OK);
+    uint32_t failMask = 9;
+    EXPECT_EQ(api->GetCompareResult(&failMask), VELTRA_OK);
+    EXPECT_EQ(failMask, 0u) << "nothing is compared, nothing fails";
+    const uint32_t* record = nullptr;
+    ASSERT_EQ(api->GetControllerInfo(&record), VELTRA_OK);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record[0] & VELTRA_INFO_FREQUENCY_VALID, 0u);
+    // Every slot the player uses is there.
+    EXPECT_NE(api->SetTrst, nullptr);
+    EXPECT_NE(api->ShiftDrLongToPause, nullptr);
+    EXPECT_NE(api->AccessPioPins, nullptr);
+}
+
+}  // namespace

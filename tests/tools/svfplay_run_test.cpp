@@ -1,0 +1,219 @@
+// svfplay as users run it: the built executable on the example files, with
+// the player library and veltra-sim next to it.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "process.h"
+#include "shared_library.h"
+#include "support/files.h"
+
+namespace {
+
+using svftest::ProcessResult;
+
+std::string Svfplay() {
+    return (svfplay::ExecutableDirectory() /
+            (std::string("svfplay") + svfplay::kExecutableSuffix))
+        .string();
+}
+
+std::string Example(const char* name) { return std::string(SVF_EXAMPLES_DIR) + "/svf/" + name; }
+
+ProcessResult RunSvfplay(const std::vector<std::string>& args) {
+    return svftest::RunProcess(Svfplay(), args);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    for (const auto& l : Lines(text)) {
+        if (l == line) return true;
+    }
+    return false;
+}
+
+TEST(SvfplayRun, PassingFileExitsZero) {
+    const ProcessResult r = RunSvfplay({Example("idcode.svf")});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_TRUE(HasLine(r.out, "Start executing SVF File")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "STATUS\tPASS")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Result: PASS (result code 0)")) << r.out;
+    EXPECT_NE(r.out.find("Simulated time: "), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "") << "no progress bar when stderr is no terminal";
+}
+
+TEST(SvfplayRun, FailingFileExitsOneWithTheFailureCount) {
+    svftest::TempDir dir;
+    const ProcessResult r =
+        RunSvfplay({"--error-file", dir.PathOf("run.err"), Example("idcode_fail.svf")});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_TRUE(HasLine(r.out, "STATUS\tFAIL")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "ERRORS\t1")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Result: FAIL (result code 100)")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Failures: 1 failing bit(s)")) << r.out;
+    EXPECT_TRUE(svftest::FileExists(dir.PathOf("run.err")));
+}
+
+TEST(SvfplayRun, ControllerCompareFailureExitsOne) {
+    const ProcessResult r = RunSvfplay({Example("idcode_fail.svf")});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_TRUE(HasLine(r.out, "Result: FAIL (result code 1)")) << r.out;
+}
+
+TEST(SvfplayRun, SyntaxErrorExitsTwo) {
+    const ProcessResult r = RunSvfplay({Example("syntax_error.svf")});
+    EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+    EXPECT_TRUE(HasLine(r.out, "Result: ERROR (result code 10)")) << r.out;
+}
+
+TEST(SvfplayRun, ReadBackAndFromMemoryPass) {
+    EXPECT_EQ(RunSvfplay({Example("readback.svf")}).exitCode, 0);
+    const ProcessResult r = RunSvfplay({"--from-memory", Example("readback.svf")});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
+std::string Board(const char* name) {
+    return std::string(SVF_EXAMPLES_DIR) + "/boards/" + name;
+}
+
+// The chain examples pass only on the board they were written for, so a
+// pass with --board and a fail without it shows the board was loaded.
+TEST(SvfplayRun, BoardOptionLoadsTheThreeDeviceChain) {
+    for (const char* file : {"chain_idcodes.svf", "chain_user1.svf"}) {
+        const ProcessResult onChain =
+            RunSvfplay({"--board", Board("three-devices.toml"), Example(file)});
+        EXPECT_EQ(onChain.exitCode, 0) << file << onChain.out << onChain.err;
+        const ProcessResult onDefault = RunSvfplay({Example(file)});
+        EXPECT_EQ(onDefault.exitCode, 1) << file << onDefault.out << onDefault.err;
+    }
+}
+
+TEST(SvfplayRun, MissingFileIsAnErrorOfThePlayer) {
+    svftest::TempDir dir;
+    const std::string missing = dir.PathOf("missing.svf");
+    const ProcessResult r = RunSvfplay({missing});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(HasLine(r.out, "Error: Unable to open file '" + missing + "'")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Result: ERROR (result code 2)")) << r.out;
+}
+
+TEST(SvfplayRun, UsageErrorExitsTwoWithAMessage) {
+    const ProcessResult r = RunSvfplay({"--tap", "nine", Example("idcode.svf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("svfplay: error: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--tap"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(SvfplayRun, MissingLibrariesAreUsageErrors) {
+    const ProcessResult player = RunSvfplay({"--player", "no-such-player", Example("idcode.svf")});
+    EXPECT_EQ(player.exitCode, 2);
+    EXPECT_NE(player.err.find("cannot load the player library"), std::string::npos) << player.err;
+    const ProcessResult board = RunSvfplay({"--board", "no-such-board.toml", Example("idcode.svf")});
+    EXPECT_EQ(board.exitCode, 2);
+    EXPECT_NE(board.err.find("no-such-board.toml"), std::string::npos) << board.err;
+}
+
+TEST(SvfplayRun, JsonIsOneObjectWithSimulatorStats) {
+    const ProcessResult r = RunSvfplay({"--json", Example("idcode.svf")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json.size(), 6u);
+    EXPECT_EQ(json["return"], 0);
+    EXPECT_EQ(json["resultCode"], 0);
+    const auto& messages = json["messages"];
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front()["text"], "Start executing SVF File");
+    for (size_t i = 1; i < messages.size(); ++i) {
+        EXPECT_EQ(messages[i]["sequence"], messages[i - 1]["sequence"].get<uint32_t>() + 1)
+            << "delivery order";
+    }
+    ASSERT_TRUE(json["stats"].is_object());
+    EXPECT_GT(json["stats"]["tckCycles"].get<uint64_t>(), 0u);
+    EXPECT_EQ(json["stats"]["drBits"], 32);
+}
+
+TEST(SvfplayRun, NullControllerPassesWithoutStats) {
+    const ProcessResult r = RunSvfplay({"--null-controller", "--json", Example("idcode.svf")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(json["stats"].is_null());
+    EXPECT_EQ(json["frequencyKhz"], 0) << "no FREQUENCY and the controller reports none";
+}
+
+TEST(SvfplayRun, VerbosityFiltersMessages) {
+    const ProcessResult r = RunSvfplay({"-v", "1", Example("idcode.svf")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(HasLine(r.out, "Start executing SVF File")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Result: PASS (result code 0)")) << r.out;
+}
+
+// The same calls in the same format, whether veltra-sim writes the trace or
+// svfplay records it in front of the null controller.
+TEST(SvfplayRun, TraceFileOfSimulatorAndOfRecordedController) {
+    svftest::TempDir dir;
+    const std::string nullTrace = dir.PathOf("null.txt");
+    ASSERT_EQ(RunSvfplay({"--trace", nullTrace, "--null-controller", "--frequency", "2000",
+                          Example("idcode.svf")})
+                  .exitCode,
+              0);
+    const std::vector<std::string> expected = {
+        "GetControllerInfo * = 0",
+        "SetBuffering 128 = 0",
+        "SetFrequency 2000 = 0",
+        "SetTckIdleState 1 = 0",
+        "ResetTap 1 = 0",
+        "SetCompareMode 1 = 0",
+        "SetTapState 1 1 = 0",
+        "SetTapState 1 2 = 0",
+        "SetStopState 2 = 0",
+        "ShiftIrCompare 1 01 8 - 01 00 = 0",
+        "ShiftDrCompare 1 00000000 32 - 0123A093 00000000 = 0",
+        "SetTapState 1 1 = 0",
+        "GetCompareResult 0 = 0",
+        "SetTckIdleState 2 = 0",
+        "WaitTck 1 = 0",
+        "SetBuffering 0 = 0",
+    };
+    EXPECT_EQ(Lines(svftest::ReadFile(nullTrace)), expected);
+
+    // veltra-sim announces long DR shifts, so the player takes that slot;
+    // every other line is the same.
+    const std::string simTrace = dir.PathOf("sim.txt");
+    ASSERT_EQ(RunSvfplay({"--trace", simTrace, "--frequency", "2000", Example("idcode.svf")})
+                  .exitCode,
+              0);
+    std::vector<std::string> sim = Lines(svftest::ReadFile(simTrace));
+    for (auto& line : sim) {
+        if (line.rfind("ShiftDrLong ", 0) == 0) line.replace(0, 11, "ShiftDrCompare");
+    }
+    EXPECT_EQ(sim, expected);
+}
+
+TEST(SvfplayRun, UnwritableTraceFileStopsBeforeTheRun) {
+    svftest::TempDir dir;
+    const ProcessResult r =
+        RunSvfplay({"--trace", dir.PathOf("no/folder/t.txt"), Example("idcode.svf")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("cannot create trace file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "the player never ran";
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#include "libraries.h"
+
+#include "null_controller.h"
+
+#include <initializer_list>
+#include <string_view>
+
+namespace svfplay {
+
+namespace {
+
+// Appends the pieces in order (operator+ chains on strings trip a false
+// -Wrestrict in some GCC versions at -O3).
+std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const auto part : parts) text.append(part);
+    return text;
+}
+
+}  // namespace
+
+std::filesystem::path LibraryPath(const std::string& given, const char* defaultName) {
+    if (!given.empty()) return given;
+    return ExecutableDirectory() / defaultName;
+}
+
+std::unique_ptr<Player> Player::Load(const std::filesystem::path& path, std::string& error) {
+    auto player = std::make_unique<Player>();
+    std::string reason;
+    player->library_ = SharedLibrary::Open(path, reason);
+    if (!player->library_.IsOpen()) {
+        error = Join({"cannot load the player library '", path.string(), "': ", reason});
+        return nullptr;
+    }
+    player->execute_ = player->library_.Function<SvfExecuteFunction>("Svf_Execute");
+    if (player->execute_ == nullptr) {
+        error = Join({"'", path.string(), "' does not export Svf_Execute"});
+        return nullptr;
+    }
+    player->init_ = player->library_.Function<SvfInitFunction>("Svf_Init");
+    player->exit_ = player->library_.Function<SvfInitFunction>("Svf_Exit");
+    return player;
+}
+
+int32_t Player::Execute(const VeltraApi* api, SvfReport* report, SvfInfo* info) const {
+    if (init_ != nullptr) init_();
+    const int32_t result = execute_(api, report, info);
+    if (exit_ != nullptr) exit_();
+    return result;
+}
+
+std::unique_ptr<Controller> Controller::Load(const std::filesystem::path& path,
+                                             std::string& error) {
+    auto controller = std::make_unique<Controller>();
+    std::string reason;
+    controller->library_ = SharedLibrary::Open(path, reason);
+    if (!controller->library_.IsOpen()) {
+        error = Join({"cannot load the controller library '", path.string(), "': ", reason});
+        return nullptr;
+    }
+    const auto& lib = controller->library_;
+    const auto getApi = lib.Function<VeltraGetApiFunction>(VELTRA_GET_API_SYMBOL);
+    if (getApi == nullptr) {
+        error = Join({"'", path.string(), "' does not export ", VELTRA_GET_API_SYMBOL});
+        return nullptr;
+    }
+    controller->api_ = getApi();
+    if (controller->api_ == nullptr) {
+        error = Join({"'", path.string(), "' returned no controller table"});
+        return nullptr;
+    }
+    SimHooks& sim = controller->sim_;
+    sim.loadBoardFile = lib.Function<decltype(sim.loadBoardFile)>("VeltraSim_LoadBoardFile");
+    sim.lastError = lib.Function<decltype(sim.lastError)>("VeltraSim_LastError");
+    sim.enableTrace = lib.Function<decltype(sim.enableTrace)>("VeltraSim_EnableTrace");
+    sim.clearTrace = lib.Function<decltype(sim.clearTrace)>("VeltraSim_ClearTrace");
+    sim.traceCount = lib.Function<decltype(sim.traceCount)>("VeltraSim_TraceCount");
+    sim.traceLine = lib.Function<decltype(sim.traceLine)>("VeltraSim_TraceLine");
+    sim.getStats = lib.Function<decltype(sim.getStats)>("VeltraSim_GetStats");
+    return controller;
+}
+
+std::unique_ptr<Controller> Controller::Null() {
+    auto controller = std::make_unique<Controller>();
+    controller->api_ = NullControllerApi();
+    return controller;
+}
+
+bool Controller::LoadBoard(const std::string& path, std::string& error) const {
+    if (sim_.loadBoardFile == nullptr) {
+        error = "the controller cannot load board files (--board needs veltra-sim)";
+        return false;
+    }
+    if (sim_.loadBoardFile(path.c_str()) != 0) {
+        const char* reason = sim_.lastError != nullptr ? sim_.lastError() : nullptr;
+        const bool hasReason = reason != nullptr && *reason != '\0';
+        error = Join({"cannot load board '", path, "'", hasReason ? ": " : "",
+                      hasReason ? reason : ""});
+        return false;
+    }
+    return true;
+}
+
+void Controller::SetSimulatorTrace(bool enabled) const {
+    if (!sim_.HasTrace()) return;
+    sim_.enableTrace(enabled ? 1 : 0);
+    sim_.clearTrace();
+}
+
+void Controller::WriteSimulatorTrace(TraceFile& file) const {
+    if (!sim_.HasTrace()) return;
+    const uint32_t count = sim_.traceCount();
+    for (uint32_t i = 0; i < count; ++i) file.Write(sim_.traceLine(i));
+}
+
+std::optional<VeltraSimStats> Controller::Stats() const {
+    if (!IsSimulator()) return std::nullopt;
+    VeltraSimStats stats{};
+    sim_.getStats(&stats);
+    return stats;
+}
+
+}  // namespace svfplay
