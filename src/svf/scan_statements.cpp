@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <memory>
-#include <new>
+#include <cstring>
 
 #include "api/report/report.h"
 #include "scan/scan_execution.h"
@@ -17,9 +16,6 @@ namespace {
 constexpr size_t kMinPatternWords = 2;
 constexpr uint32_t kDigitBits = 4;
 constexpr uint32_t kDigitsPerWord = kBitsPerWord / kDigitBits;
-// Zero digits ahead of the first stored one, so that packing the last,
-// incomplete group of four never reads before the work area.
-constexpr size_t kDigitLead = kDigitsPerWord - 1;
 
 long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
 
@@ -67,16 +63,14 @@ constexpr std::array<int8_t, 256> kDigitValues = [] {
     return values;
 }();
 
-// The digits of one pattern as they arrive, one byte per digit.
-class DigitArea {
+// Packs the digits of one pattern straight into its words as they arrive,
+// so that no digit is stored twice. The length fixes the digit count D, and
+// the k-th digit read lands as digit D-1-k counted from the right; a pattern
+// given with fewer digits is moved down once at its end.
+class PatternPacker {
 public:
-    bool Allocate(uint32_t digitCount) {
-        capacity_ = digitCount;
-        digits_.reset(new (std::nothrow) uint8_t[kDigitLead + digitCount + 1]);
-        if (!digits_) return false;
-        std::fill_n(digits_.get(), kDigitLead, uint8_t{0});
-        return true;
-    }
+    PatternPacker(uint16_t* words, size_t wordCount, uint32_t digitCount)
+        : words_(words), wordCount_(wordCount), capacity_(digitCount) {}
 
     // Stores one group's digits; 0 or 10 after reporting.
     Status Append(const char* group, const SvfSession& session) {
@@ -85,40 +79,100 @@ public:
             while (*c == '0') ++c;  // surplus leading zeros
         }
         if (capacity_ == 0) return kOk;  // a zero-length pattern takes anything
-        uint8_t* out = digits_.get() + kDigitLead;
-        for (; *c != '\0'; ++c) {
-            if (stored_ == capacity_) {
-                ReportStatementError(session, "shift pattern too long");
-                return kSyntax;
+        const size_t count = std::strlen(c);
+        const char* const end = c + std::min<size_t>(count, capacity_ - stored_);
+        // Digit by digit up to the start of a word, then whole words (nearly
+        // every digit of a long pattern), then the rest. A word holding a
+        // character that is no digit is left to the last loop to report.
+        for (; c != end && (capacity_ - stored_) % kDigitsPerWord != 0; ++c) {
+            if (!StoreDigit(*c, session)) return kSyntax;
+        }
+        if ((capacity_ - stored_) % kDigitsPerWord == 0) {
+            uint16_t* word = words_ + (capacity_ - stored_) / kDigitsPerWord;  // past the next
+            for (; end - c >= std::ptrdiff_t{kDigitsPerWord}; c += kDigitsPerWord) {
+                const int32_t value = WordValue(c);
+                if (value < 0) break;
+                *--word = static_cast<uint16_t>(value);
             }
-            const int8_t value = kDigitValues[static_cast<unsigned char>(*c)];
-            if (value < 0) {
-                ReportError(session.host.report,
-                            "%s %6ld : Error\t: illegal character '%c' in pattern", kSvfLine,
-                            LineOf(session), *c);
-                return kSyntax;
-            }
-            out[stored_++] = static_cast<uint8_t>(value);
+            stored_ = capacity_ - static_cast<uint32_t>(word - words_) * kDigitsPerWord;
+        }
+        for (; c != end; ++c) {
+            if (!StoreDigit(*c, session)) return kSyntax;
+        }
+        if (*c != '\0') {
+            ReportStatementError(session, "shift pattern too long");
+            return kSyntax;
         }
         return kOk;
     }
 
-    // Packs four digits a word from the last one backwards; the words the
-    // digits do not reach become 0.
-    void Pack(uint16_t* words, size_t wordCount) const {
-        const uint8_t* end = digits_.get() + kDigitLead + stored_;
-        const uint8_t* first = digits_.get() + kDigitLead;
-        size_t w = 0;
-        for (; end > first; end -= kDigitsPerWord, ++w) {
-            words[w] = static_cast<uint16_t>(end[-1] | end[-2] << 4 | end[-3] << 8 | end[-4] << 12);
+    // Completes the words once the pattern is closed; the words the digits do
+    // not reach become 0.
+    void Finish() {
+        const uint32_t missing = capacity_ - stored_;
+        if (missing == 0) return;  // every word was written
+        if (stored_ == 0) {
+            std::fill_n(words_, wordCount_, uint16_t{0});
+            return;
         }
-        std::fill(words + w, words + wordCount, uint16_t{0});
+        // The digits read sit as if `missing` zero digits followed: write the
+        // word in progress (if any) so, then shift them all down into place.
+        // The words below it are shifted out: their old contents do not matter.
+        const uint32_t low = missing % kDigitsPerWord;
+        if (low != 0) {
+            words_[missing / kDigitsPerWord] = static_cast<uint16_t>(pending_ << (low * kDigitBits));
+        }
+        ShiftDown(uint64_t{missing} * kDigitBits);
     }
 
 private:
-    std::unique_ptr<uint8_t[]> digits_;
-    uint32_t capacity_ = 0;
-    uint32_t stored_ = 0;
+    // The value of four digits, or -1 when one of them is no digit.
+    static int32_t WordValue(const char* c) {
+        const int32_t d0 = kDigitValues[static_cast<unsigned char>(c[0])];
+        const int32_t d1 = kDigitValues[static_cast<unsigned char>(c[1])];
+        const int32_t d2 = kDigitValues[static_cast<unsigned char>(c[2])];
+        const int32_t d3 = kDigitValues[static_cast<unsigned char>(c[3])];
+        if ((d0 | d1 | d2 | d3) < 0) return -1;
+        return d0 << 12 | d1 << 8 | d2 << 4 | d3;
+    }
+
+    // Stores one digit, writing its word when the digit completes it; false
+    // after reporting a character that is no digit.
+    bool StoreDigit(char c, const SvfSession& session) {
+        const int8_t value = kDigitValues[static_cast<unsigned char>(c)];
+        if (value < 0) {
+            ReportError(session.host.report,
+                        "%s %6ld : Error\t: illegal character '%c' in pattern", kSvfLine,
+                        LineOf(session), c);
+            return false;
+        }
+        pending_ = pending_ << kDigitBits | static_cast<uint32_t>(value);
+        ++stored_;
+        const uint32_t position = capacity_ - stored_;  // of this digit, from the right
+        if (position % kDigitsPerWord == 0) {
+            words_[position / kDigitsPerWord] = static_cast<uint16_t>(pending_);
+            pending_ = 0;
+        }
+        return true;
+    }
+
+    // words_ >>= bits, zeros coming in at the top.
+    void ShiftDown(uint64_t bits) {
+        const size_t wordShift = static_cast<size_t>(bits / kBitsPerWord);
+        const auto bitShift = static_cast<uint32_t>(bits % kBitsPerWord);
+        for (size_t i = 0; i < wordCount_; ++i) {
+            const size_t from = i + wordShift;
+            const uint32_t low = from < wordCount_ ? words_[from] : 0u;
+            const uint32_t high = from + 1 < wordCount_ ? words_[from + 1] : 0u;
+            words_[i] = static_cast<uint16_t>((low | high << kBitsPerWord) >> bitShift);
+        }
+    }
+
+    uint16_t* words_;
+    size_t wordCount_;
+    uint32_t capacity_;      // digits the length allows
+    uint32_t stored_ = 0;    // digits read so far
+    uint32_t pending_ = 0;   // digits read of the word not yet written
 };
 
 // Reads the length token: a decimal number at the start of its text.
@@ -291,12 +345,12 @@ Status ParsePattern(uint32_t length, ScanKind kind, Pattern& pattern, SvfSession
     }
     const uint32_t digitCount = static_cast<uint32_t>((uint64_t{length} + 3) / kDigitBits);
     const size_t words = WordsFor(length);
-    DigitArea area;
-    if (!area.Allocate(digitCount) ||
-        (pattern.bits.size() < words && !TryResize(pattern.bits, words))) {
+    if (pattern.bits.size() < words && !TryResize(pattern.bits, words)) {
         ReportStatementError(session, "memory alloc failed");
         return kNoMemory;
     }
+    // A failed pattern leaves its words half written: the run ends with it.
+    PatternPacker packer(pattern.bits.data(), words, digitCount);
     for (;;) {
         token = NextToken(session);
         if (token.status != kOk) {
@@ -304,11 +358,11 @@ Status ParsePattern(uint32_t length, ScanKind kind, Pattern& pattern, SvfSession
             return token.status;
         }
         if (token.code == kTokenClose) break;
-        const Status status = area.Append(token.text, session);
+        const Status status = packer.Append(token.text, session);
         if (status != kOk) return status;
     }
+    packer.Finish();
     pattern.defined = 1;
-    area.Pack(pattern.bits.data(), words);
     return kOk;
 }
 

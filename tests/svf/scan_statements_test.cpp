@@ -89,10 +89,25 @@ INSTANTIATE_TEST_SUITE_P(
         PatternCase{"CommentBetween", {"HDR 20 TDI (123", "! not digits", "// nor this", "45);"},
                     {0x2345, 0x0001}},
         PatternCase{"BitsAboveLengthStay", {"HDR 5 TDI (3F);"}, {0x003F}},
+        PatternCase{"ShortValueOverWords", {"HDR 48 TDI (123456789);"}, {0x6789, 0x2345, 0x0001}},
+        PatternCase{"ShortByWholeWords", {"HDR 64 TDI (1234", "5678 9ABC);"},
+                    {0x9ABC, 0x5678, 0x1234, 0x0000}},
+        PatternCase{"OnlyZeros", {"HDR 40 TDI (000", "00);"}, {0x0000, 0x0000, 0x0000}},
         PatternCase{"EightWordsOfDigits",
                     {"HDR 128 TDI (0123456789ABCDEF", "fedcba9876543210);"},
                     {0x3210, 0x7654, 0xBA98, 0xFEDC, 0xCDEF, 0x89AB, 0x4567, 0x0123}}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Digits land in the words of the last pattern of the same length: every word
+// the length covers must be rewritten, whatever it held.
+TEST_F(ScanStatementTest, ShorterPatternClearsTheWordsOfTheLastOne) {
+    ParseAll({"HDR 48 TDI (FFFFFFFFFFFF) TDO (FFFFFFFFFFFF);", "HDR 48 TDI (1 2345) TDO (0);"});
+    const svf::ScanPart& header = Part(svf::kDrHeader);
+    EXPECT_THAT(Words(header.tdi, 3), ElementsAre(0x2345, 0x0001, 0x0000));
+    EXPECT_THAT(Words(header.tdo, 3), ElementsAre(0, 0, 0));
+    ParseAll({"HDR 48 TDI (ABCDEF012345);"});
+    EXPECT_THAT(Words(header.tdi, 3), ElementsAre(0x2345, 0xEF01, 0xABCD));
+}
 
 TEST_F(ScanStatementTest, ZeroLengthHeadersNeedNoDigits) {
     ParseAll({"HIR 0;", "HIR 0 TDI (0);", "HDR 0 TDI (5);", "TDR 0 TDI ();"});
