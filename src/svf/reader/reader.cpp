@@ -1,6 +1,7 @@
 #include "svf/reader/reader.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -25,8 +26,7 @@ struct Keyword {
     int code;
 };
 
-// Grouped by length, shortest first, so that a lookup only compares the
-// words of the right length. No allocation and no hashing per token.
+// Looked up through kKeywordIndex: no allocation and no hashing per token.
 constexpr Keyword kKeywords[] = {
     {"Z", kTokenZ},
     {"ON", kTokenOn},
@@ -87,26 +87,47 @@ constexpr Keyword kKeywords[] = {
 
 constexpr size_t kKeywordCount = std::size(kKeywords);
 constexpr size_t kLongestKeyword = 16;
-
-// kFirstOfLength[n] .. kFirstOfLength[n + 1]: the keywords of length n.
-constexpr std::array<size_t, kLongestKeyword + 2> kFirstOfLength = [] {
-    std::array<size_t, kLongestKeyword + 2> first{};
-    size_t index = 0;
-    for (size_t length = 0; length <= kLongestKeyword + 1; ++length) {
-        while (index < kKeywordCount && kKeywords[index].name.size() < length) ++index;
-        first[length] = index;
-    }
-    return first;
-}();
-
-static_assert([] {
-    for (size_t i = 1; i < kKeywordCount; ++i) {
-        if (kKeywords[i].name.size() < kKeywords[i - 1].name.size()) return false;
-    }
-    return kKeywords[kKeywordCount - 1].name.size() == kLongestKeyword;
-}(), "keywords must be grouped by length");
+constexpr size_t kLetters = 26;
 
 constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
+
+// A word is compared only with the keywords of its length and first letter,
+// mostly none or one: a linear search of a length group cost more than the
+// rest of reading a short statement.
+constexpr size_t kBuckets = (kLongestKeyword + 1) * kLetters;
+constexpr size_t BucketOf(size_t length, char upperFirst) {
+    return length * kLetters + static_cast<size_t>(upperFirst - 'A');
+}
+
+struct KeywordIndex {
+    std::array<uint8_t, kKeywordCount> order{};  // keyword numbers, bucket by bucket
+    std::array<uint8_t, kBuckets + 1> first{};   // bucket b: order[first[b]] .. order[first[b + 1]]
+};
+
+static_assert(kKeywordCount <= UINT8_MAX, "keyword numbers must fit the index");
+static_assert([] {
+    for (const Keyword& keyword : kKeywords) {
+        const size_t length = keyword.name.size();
+        if (length == 0 || length > kLongestKeyword || !IsUpperLetter(keyword.name[0])) return false;
+    }
+    return true;
+}(), "keywords must start with a letter and fit kLongestKeyword");
+
+constexpr KeywordIndex kKeywordIndex = [] {
+    KeywordIndex index;
+    size_t next = 0;
+    for (size_t bucket = 0; bucket < kBuckets; ++bucket) {
+        index.first[bucket] = static_cast<uint8_t>(next);
+        for (size_t k = 0; k < kKeywordCount; ++k) {
+            if (BucketOf(kKeywords[k].name.size(), kKeywords[k].name[0]) == bucket) {
+                index.order[next++] = static_cast<uint8_t>(k);
+            }
+        }
+    }
+    index.first[kBuckets] = static_cast<uint8_t>(next);
+    return index;
+}();
 
 bool EqualsIgnoringCase(const char* word, std::string_view upper) {
     for (size_t i = 0; i < upper.size(); ++i) {
@@ -116,9 +137,12 @@ bool EqualsIgnoringCase(const char* word, std::string_view upper) {
 }
 
 int LookUpKeyword(const char* word, size_t length) {
-    if (length == 0 || length > kLongestKeyword) return kTokenUnknown;
-    for (size_t i = kFirstOfLength[length]; i < kFirstOfLength[length + 1]; ++i) {
-        if (EqualsIgnoringCase(word, kKeywords[i].name)) return kKeywords[i].code;
+    const char first = UpperAscii(word[0]);
+    if (length == 0 || length > kLongestKeyword || !IsUpperLetter(first)) return kTokenUnknown;
+    const size_t bucket = BucketOf(length, first);
+    for (size_t i = kKeywordIndex.first[bucket]; i < kKeywordIndex.first[bucket + 1]; ++i) {
+        const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
+        if (EqualsIgnoringCase(word, keyword.name)) return keyword.code;
     }
     return kTokenUnknown;
 }
@@ -130,6 +154,8 @@ constexpr bool IsSpace(char c) {
 }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsPunctuation(char c) { return c == '(' || c == ')' || c == ';'; }
+// The characters that end a word: white space (as IsSpace) and punctuation.
+constexpr char kWordEnds[] = " \t\r\n\v\f();";
 
 // "!//" or "//!" with at least one more character: a marked comment line.
 bool IsMarker(const char* p) {
@@ -254,9 +280,9 @@ int ClassifyToken(const char* word, size_t length) {
 // word up to white space or punctuation.
 size_t TokenLength(const char* p) {
     if (IsPunctuation(p[0])) return 1;
-    size_t length = 0;
-    while (p[length] != '\0' && !IsSpace(p[length]) && !IsPunctuation(p[length])) ++length;
-    return length;
+    // strcspn scans many characters a step; a loop over IsSpace and
+    // IsPunctuation cost more than all other reading of a digit line.
+    return std::strcspn(p, kWordEnds);
 }
 
 int ClassifyPioWord(const char* word, size_t length) {
