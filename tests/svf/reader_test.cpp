@@ -92,7 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
                      {{10, "STATE"}, {15, "IDLE"}, {42, ";"}, {11, "TDR"}, {61, "0"}, {42, ";"}}},
         SequenceCase{"TabsAndCarriageReturnsSeparate",
                      {"\tHIR\t0 ;\r"},
-                     {{4, "HIR"}, {61, "0"}, {42, ";"}}}),
+                     {{4, "HIR"}, {61, "0"}, {42, ";"}}},
+        SequenceCase{"EveryWhiteSpaceAndPunctuationEndsAWord",
+                     {"SDR\v8\fTDI\t(A5)ON;OFF\rZ(x"},
+                     {{8, "SDR"}, {61, "8"}, {30, "TDI"}, {40, "("}, {0, "A5"}, {41, ")"},
+                      {36, "ON"}, {42, ";"}, {37, "OFF"}, {38, "Z"}, {40, "("}, {0, "x"}}}),
     svftest::CaseName<SequenceCase>);
 
 // Every keyword, in a case that differs from the table's.
