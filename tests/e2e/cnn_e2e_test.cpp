@@ -92,14 +92,10 @@ TEST_F(Bridge, BoardFilePassesWithLeadAndTailAroundEveryScan) {
     EXPECT_EQ(Run(), SVF_RETURN_PASS) << log.Dump();
     EXPECT_EQ(code(), 0u);
     EXPECT_TRUE(log.Errors().empty()) << log.Dump();
-    // The connection has an init sequence and no TRST_FREE: RESET is avoided.
-    EXPECT_EQ(log.Warnings(),
-              (Lines{"Note: Board TAP3 connected to tester TAP1",
-                     "SVF line      5 : RESET state may cause problems Changed to IDLE",
-                     "SVF line     10 : RESET state may cause problems Changed to IDLE"}));
+    EXPECT_EQ(log.Warnings(), Lines{"Note: Board TAP3 connected to tester TAP1"});
     EXPECT_NE(svftest::ReadFile(errorPath).find("STATUS    PASS"), std::string::npos);
-    // Every STATE moves the TAP (to IDLE, not RESET); every scan is lead
-    // (linker), body (board), tail (repeater).
+    // The file's STATE IDLE, then every scan as lead (linker), body (board)
+    // and tail (repeater).
     const Lines idle = {"SetTapState 1 2 = 0"};
     const Lines scans = {
         "ShiftIrToPause 1 F 4 - = 0",
@@ -109,7 +105,7 @@ TEST_F(Bridge, BoardFilePassesWithLeadAndTailAroundEveryScan) {
         "ShiftDrLongToPause 1 00000000 32 0123A093 - - = 0",
         "ShiftDrLong 1 0 1 - - - = 0",
     };
-    EXPECT_EQ(TraceOf(kShiftSlots), Joined({kInit, idle, idle, scans, idle, kTerminate}));
+    EXPECT_EQ(TraceOf(kShiftSlots), Joined({kInit, idle, scans, kTerminate}));
 }
 
 TEST_F(Bridge, ControllerCompareFramesTheScansWithCompareShifts) {
@@ -122,9 +118,8 @@ TEST_F(Bridge, ControllerCompareFramesTheScansWithCompareShifts) {
         "ShiftDrLongToPause 1 00000000 32 - 0123A093 00000000 = 0",
         "ShiftDrLong 1 0 1 - - - = 0",
     };
-    const Lines idle = {"SetTapState 1 2 = 0"};
     const Lines trace = TraceOf(kShiftSlots);
-    const Lines ending = Joined({scans, idle, kTerminateCompare});
+    const Lines ending = Joined({scans, kTerminateCompare});
     ASSERT_GE(trace.size(), ending.size());
     EXPECT_EQ(Lines(trace.end() - static_cast<long>(ending.size()), trace.end()), ending);
     EXPECT_TRUE(log.Contains("STATUS\tPASS"));
@@ -157,6 +152,39 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<WrongConnection>& param) {
         return std::string(param.param.name);
     });
+
+// A connection with an init sequence and no TRST_FREE keeps TRST and RESET
+// away from the bridge, unless the job allows them.
+struct ResetRow {
+    const char* name;
+    uint32_t flags;
+    Lines warnings;
+    Lines trst;
+};
+
+class ResetRules : public Bridge, public testing::WithParamInterface<ResetRow> {};
+
+TEST_P(ResetRules, FollowTheJobsAllowResetOption) {
+    info.flags |= GetParam().flags;
+    EXPECT_EQ(Run("TRST ON;\nSTATE RESET;\n"), SVF_RETURN_PASS) << log.Dump();
+    Lines warnings = {"Note: Board TAP3 connected to tester TAP1"};
+    warnings.insert(warnings.end(), GetParam().warnings.begin(), GetParam().warnings.end());
+    EXPECT_EQ(log.Warnings(), warnings);
+    EXPECT_EQ(TraceOf({"SetTrst"}), GetParam().trst);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cnn, ResetRules,
+    testing::Values(ResetRow{"Restricted",
+                             0,
+                             {"SVF line      1 : TRST reset not allowed (ignored)",
+                              "SVF line      2 : RESET state may cause problems Changed to IDLE"},
+                             {}},
+                    ResetRow{"Allowed",
+                             SVF_FLAG_ALLOW_RESET,
+                             {"SVF line      2 : RESET state may cause problems"},
+                             {"SetTrst 1 0 = 0"}}),
+    [](const testing::TestParamInfo<ResetRow>& param) { return std::string(param.param.name); });
 
 // ------------------------------------------------- init sequence failures
 
