@@ -13,8 +13,8 @@ constexpr uint64_t kBypassOpcode = 0xFF;
 constexpr uint32_t kScratchLength = 32;
 constexpr uint64_t kIrCapture = 0x01;
 
-DeviceSpec DefaultDevice() {
-    DeviceSpec device;
+DeviceConfig DefaultDevice() {
+    DeviceConfig device;
     device.name = "device";
     device.irLength = kDefaultIrLength;
     device.irCapture = BitsOf(kIrCapture, kDefaultIrLength);
@@ -22,7 +22,7 @@ DeviceSpec DefaultDevice() {
     device.instructions["IDCODE"] = BitsOf(kIdcodeOpcode, kDefaultIrLength);
     device.instructions["SCRATCH"] = BitsOf(kScratchOpcode, kDefaultIrLength);
     device.instructions["BYPASS"] = BitsOf(kBypassOpcode, kDefaultIrLength);
-    RegisterSpec scratch;
+    RegisterConfig scratch;
     scratch.name = "SCRATCH";
     scratch.length = kScratchLength;
     scratch.readBack = true;
@@ -50,12 +50,12 @@ std::string KeyOf(const Bits& bits) {
     return key;
 }
 
-BoardSpec DefaultBoard() {
-    BoardSpec board;
+BoardConfig DefaultBoard() {
+    BoardConfig board;
     board.controller.infoValidBits =
         VELTRA_INFO_TYPE_VALID | VELTRA_INFO_FREQUENCY_VALID | VELTRA_INFO_LONG_SHIFT_VALID;
-    const DeviceSpec device = DefaultDevice();
-    for (TapSpec& tap : board.taps) tap.devices.push_back(device);
+    const DeviceConfig device = DefaultDevice();
+    for (TapConfig& tap : board.taps) tap.devices.push_back(device);
     return board;
 }
 

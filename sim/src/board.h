@@ -20,7 +20,7 @@ inline constexpr uint32_t kPodSignalCount = 3;  // USER0, USER1, VPP_E
 // A bit string, bit 0 first (nearest TDO for a register).
 using Bits = std::vector<uint8_t>;
 
-struct RegisterSpec {
+struct RegisterConfig {
     std::string name;
     uint32_t length = 0;
     bool readBack = false;   // captures what was last updated into it
@@ -28,21 +28,21 @@ struct RegisterSpec {
     std::vector<std::string> instructions;  // further instructions selecting it
 };
 
-struct DeviceSpec {
+struct DeviceConfig {
     std::string name;
     uint32_t irLength = 0;
     Bits irCapture;  // ends in binary 01
     std::optional<uint32_t> idcode;
     std::map<std::string, Bits> instructions;  // name -> opcode (irLength bits)
-    std::vector<RegisterSpec> registers;
+    std::vector<RegisterConfig> registers;
 };
 
-struct TapSpec {
-    std::vector<DeviceSpec> devices;  // from TDI to TDO
+struct TapConfig {
+    std::vector<DeviceConfig> devices;  // from TDI to TDO
     bool trstWired = true;            // TRST reaches the devices
 };
 
-struct ControllerSpec {
+struct ControllerConfig {
     uint32_t version = 0x20002;  // major << 16 | minor
     uint32_t type = 6;
     uint32_t frequencyKhz = 1000;
@@ -70,7 +70,7 @@ struct PinRef {
 
 enum class Pull : uint8_t { High, Low, None };
 
-struct PodSpec {
+struct PodConfig {
     Pull pull = Pull::High;  // what an undriven, unwired pin reads
     struct Wire {
         PinRef from;  // a pod pin or signal that drives
@@ -85,14 +85,14 @@ struct PodSpec {
     std::array<uint32_t, kPodTapCount> inUse{};  // per TAP: pins reported by GetPodInfo
 };
 
-struct BoardSpec {
-    ControllerSpec controller;
-    std::array<TapSpec, kTapCount> taps;  // index tap - 1
-    PodSpec pod;
+struct BoardConfig {
+    ControllerConfig controller;
+    std::array<TapConfig, kTapCount> taps;  // index tap - 1
+    PodConfig pod;
 };
 
 // The board used when no board file is loaded (see docs/board-format.md).
-BoardSpec DefaultBoard();
+BoardConfig DefaultBoard();
 
 // `value` as `length` bits, bit 0 first.
 Bits BitsOf(uint64_t value, uint32_t length);

@@ -46,9 +46,9 @@ class Reader {
 public:
     explicit Reader(std::string_view source) : source_(source) {}
 
-    BoardSpec Read(const toml::table& root) {
+    BoardConfig Read(const toml::table& root) {
         CheckKeys(root, "", {"controller", "tap", "pod"});
-        BoardSpec board = DefaultBoard();
+        BoardConfig board = DefaultBoard();
         if (const toml::table* controller = TableAt(root, "", "controller")) {
             ReadController(*controller, board.controller);
         }
@@ -166,7 +166,7 @@ private:
         return bits;
     }
 
-    void ReadController(const toml::table& t, ControllerSpec& c) const {
+    void ReadController(const toml::table& t, ControllerConfig& c) const {
         const std::string path = "controller";
         CheckKeys(t, path,
                   {"version", "type", "frequency_khz", "max_frequency_khz", "long_shifts",
@@ -240,20 +240,20 @@ private:
         return bits;
     }
 
-    void ReadTaps(const toml::array& taps, BoardSpec& board) const {
+    void ReadTaps(const toml::array& taps, BoardConfig& board) const {
         // Describing any TAP describes the whole board: the others are empty.
-        for (TapSpec& tap : board.taps) tap = TapSpec{};
+        for (TapConfig& tap : board.taps) tap = TapConfig{};
         std::set<uint64_t> seen;
         for (std::size_t i = 0; i < taps.size(); ++i) {
             const std::string path = Indexed("tap", i);
             const toml::table& t = AsTable(*taps.get(i), path);
             CheckKeys(t, path, {"number", "trst", "device"});
-            TapSpec spec;
-            ReadBool(t, path, "trst", spec.trstWired);
+            TapConfig config;
+            ReadBool(t, path, "trst", config.trstWired);
             if (const toml::array* devices = ArrayAt(t, path, "device")) {
                 for (std::size_t d = 0; d < devices->size(); ++d) {
                     const std::string devicePath = Indexed(Join(path, "device"), d);
-                    spec.devices.push_back(ReadDevice(AsTable(*devices->get(d), devicePath), devicePath));
+                    config.devices.push_back(ReadDevice(AsTable(*devices->get(d), devicePath), devicePath));
                 }
             }
             for (uint64_t number : TapNumbers(t, path)) {
@@ -261,7 +261,7 @@ private:
                     Fail(*t.get("number"), Join(path, "number"),
                          "TAP " + std::to_string(number) + " is described twice");
                 }
-                board.taps[number - 1] = spec;
+                board.taps[number - 1] = config;
             }
         }
     }
@@ -279,9 +279,9 @@ private:
         return numbers;
     }
 
-    DeviceSpec ReadDevice(const toml::table& t, const std::string& path) const {
+    DeviceConfig ReadDevice(const toml::table& t, const std::string& path) const {
         CheckKeys(t, path, {"name", "ir_length", "ir_capture", "idcode", "instructions", "register"});
-        DeviceSpec device;
+        DeviceConfig device;
         if (const toml::node* name = t.get("name")) device.name = AsString(*name, Join(path, "name"));
         device.irLength = static_cast<uint32_t>(RequiredNumber(t, path, "ir_length", 2, kMaxIrLength));
         device.irCapture = BitsOf(1, device.irLength);
@@ -309,7 +309,7 @@ private:
         return device;
     }
 
-    void ReadInstructions(const toml::table& t, const std::string& path, DeviceSpec& device) const {
+    void ReadInstructions(const toml::table& t, const std::string& path, DeviceConfig& device) const {
         std::set<std::string> opcodes;
         const std::string allOnes(device.irLength, '1');
         for (auto&& [key, node] : t) {
@@ -324,17 +324,17 @@ private:
         }
     }
 
-    RegisterSpec ReadRegister(const toml::table& t, const std::string& path,
-                              const DeviceSpec& device) const {
+    RegisterConfig ReadRegister(const toml::table& t, const std::string& path,
+                              const DeviceConfig& device) const {
         CheckKeys(t, path, {"name", "length", "mode", "value", "instructions"});
-        RegisterSpec reg;
+        RegisterConfig reg;
         const toml::node* name = t.get("name");
         if (!name) Fail(t, Join(path, "name"), "is missing");
         reg.name = AsString(*name, Join(path, "name"));
         if (reg.name == "BYPASS" || reg.name == "IDCODE") {
             Fail(*name, Join(path, "name"), reg.name + " is built in");
         }
-        for (const RegisterSpec& other : device.registers) {
+        for (const RegisterConfig& other : device.registers) {
             if (other.name == reg.name) Fail(*name, Join(path, "name"), "register named twice");
         }
         reg.length = static_cast<uint32_t>(RequiredNumber(t, path, "length", 1, kMaxRegisterLength));
@@ -360,7 +360,7 @@ private:
         return reg;
     }
 
-    void ReadPod(const toml::table& t, PodSpec& pod) const {
+    void ReadPod(const toml::table& t, PodConfig& pod) const {
         const std::string path = "pod";
         CheckKeys(t, path, {"pull", "in_use", "wire", "drive"});
         if (const toml::node* pull = t.get("pull")) {
@@ -395,7 +395,7 @@ private:
                 const std::string drivePath = Indexed("pod.drive", i);
                 const toml::table& d = AsTable(*drives->get(i), drivePath);
                 CheckKeys(d, drivePath, {"pin", "level"});
-                PodSpec::Level level;
+                PodConfig::Level level;
                 level.pin = ReadPin(Required(d, drivePath, "pin"), Join(drivePath, "pin"), false);
                 const toml::node& levelNode = Required(d, drivePath, "level");
                 const std::string text = AsString(levelNode, Join(drivePath, "level"));
@@ -451,7 +451,7 @@ private:
 BoardResult ParseBoard(std::string_view toml, std::string_view sourceName) {
     try {
         const toml::table root = toml::parse(toml, sourceName);
-        return {std::make_shared<const BoardSpec>(Reader(sourceName).Read(root)), {}};
+        return {std::make_shared<const BoardConfig>(Reader(sourceName).Read(root)), {}};
     } catch (const toml::parse_error& e) {
         std::ostringstream text;
         text << sourceName << ':' << e.source().begin.line << ':' << e.source().begin.column

@@ -1,4 +1,4 @@
-// Reading a board description (TOML) into a BoardSpec.
+// Reading a board description (TOML) into a BoardConfig.
 #pragma once
 
 #include <memory>
@@ -10,7 +10,7 @@
 namespace veltrasim {
 
 struct BoardResult {
-    std::shared_ptr<const BoardSpec> board;  // null on failure
+    std::shared_ptr<const BoardConfig> board;  // null on failure
     std::string error;                       // "file:line: key: what is wrong"
 };
 

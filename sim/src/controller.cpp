@@ -39,7 +39,7 @@ std::string ShiftName(const ShiftRequest& r) {
 
 }  // namespace
 
-Controller::Controller(std::shared_ptr<const BoardSpec> board) : board_(std::move(board)) {
+Controller::Controller(std::shared_ptr<const BoardConfig> board) : board_(std::move(board)) {
     for (uint32_t i = 0; i < kTapCount; ++i) ports_[i].Load(board_->taps[i]);
     believed_.fill(TapState::Reset);
     pod_.Load(board_->pod);
@@ -245,11 +245,11 @@ uint32_t Controller::WaitTime(uint32_t amount, uint32_t unit) {
 }
 
 uint32_t Controller::SetBuffering(uint32_t depth) {
-    const ControllerSpec& spec = board_->controller;
-    if (!spec.buffering) return VELTRA_NOT_SUPPORTED;
+    const ControllerConfig& config = board_->controller;
+    if (!config.buffering) return VELTRA_NOT_SUPPORTED;
     if (depth == 0) return VELTRA_OK;  // flush: nothing is ever held back
-    const bool accepted = std::find(spec.bufferDepths.begin(), spec.bufferDepths.end(),
-                                    depth) != spec.bufferDepths.end();
+    const bool accepted = std::find(config.bufferDepths.begin(), config.bufferDepths.end(),
+                                    depth) != config.bufferDepths.end();
     return accepted ? VELTRA_OK : VELTRA_DEPTH_REFUSED;
 }
 
@@ -309,14 +309,14 @@ uint32_t Controller::AccessPioPins(uint32_t tap, uint32_t usedMask, uint32_t dri
 }
 
 uint32_t Controller::GetControllerInfo(const uint32_t** record) {
-    const ControllerSpec& spec = board_->controller;
-    if (!spec.infoRecord) return VELTRA_NOT_SUPPORTED;
+    const ControllerConfig& config = board_->controller;
+    if (!config.infoRecord) return VELTRA_NOT_SUPPORTED;
     if (!record) return Fail("GetControllerInfo needs an output pointer");
     info_.fill(0);
-    info_[0] = spec.infoValidBits;
-    info_[VELTRA_INFO_WORD_TYPE] = spec.type;
+    info_[0] = config.infoValidBits;
+    info_[VELTRA_INFO_WORD_TYPE] = config.type;
     info_[VELTRA_INFO_WORD_FREQUENCY] = frequencyKhz_;
-    const uint32_t longShift = spec.longShifts ? kLongShiftWordValue : 0;
+    const uint32_t longShift = config.longShifts ? kLongShiftWordValue : 0;
     info_[VELTRA_INFO_WORD_LONG_SHIFT_A] = longShift;
     info_[VELTRA_INFO_WORD_LONG_SHIFT_B] = longShift;
     *record = info_.data();

@@ -40,7 +40,7 @@ struct ShiftRequest {
 
 class Controller {
 public:
-    explicit Controller(std::shared_ptr<const BoardSpec> board);
+    explicit Controller(std::shared_ptr<const BoardConfig> board);
 
     const char* ErrorText() const { return errorText_.c_str(); }
     void SetErrorText(std::string text) { errorText_ = std::move(text); }
@@ -89,7 +89,7 @@ private:
     uint32_t CheckShift(const ShiftRequest& request);
     void FoldTime();
 
-    std::shared_ptr<const BoardSpec> board_;
+    std::shared_ptr<const BoardConfig> board_;
     std::array<TapPort, kTapCount> ports_;
     std::array<TapState, kTapCount> believed_{};  // where the controller put each TAP
     Pod pod_;

@@ -16,22 +16,22 @@ Bits ShiftRing::Value() const {
     return value;
 }
 
-Device::Device(const DeviceSpec& spec) : irCapture_(spec.irCapture) {
+Device::Device(const DeviceConfig& config) : irCapture_(config.irCapture) {
     registers_.push_back({false, Bits{0}});  // BYPASS captures 0
     std::map<std::string, std::size_t> byName;
-    if (spec.idcode) {
-        registers_.push_back({false, BitsOf(*spec.idcode, kIdcodeLength)});
+    if (config.idcode) {
+        registers_.push_back({false, BitsOf(*config.idcode, kIdcodeLength)});
         byName["IDCODE"] = kIdcodeRegister;
         resetRegister_ = kIdcodeRegister;
     }
-    for (const RegisterSpec& reg : spec.registers) {
+    for (const RegisterConfig& reg : config.registers) {
         byName[reg.name] = registers_.size();
         for (const std::string& alias : reg.instructions) byName[alias] = registers_.size();
         registers_.push_back({reg.readBack, reg.capture});
     }
     // An instruction selects the register of its name (or that lists it);
     // any other instruction, like every undefined opcode, selects BYPASS.
-    for (const auto& [name, opcode] : spec.instructions) {
+    for (const auto& [name, opcode] : config.instructions) {
         const auto found = byName.find(name);
         decode_[KeyOf(opcode)] = found == byName.end() ? kBypassRegister : found->second;
     }

@@ -33,7 +33,7 @@ private:
 
 class Device {
 public:
-    explicit Device(const DeviceSpec& spec);
+    explicit Device(const DeviceConfig& config);
 
     // TDO before the next clock edge: the bit nearest TDO of the register
     // being shifted; high (floating) outside the Shift states.

@@ -8,8 +8,8 @@ bool SamePin(const PinRef& a, uint32_t tap, uint32_t pin) {
 }
 }  // namespace
 
-void Pod::Load(const PodSpec& spec) {
-    spec_ = spec;
+void Pod::Load(const PodConfig& config) {
+    config_ = config;
     drives_ = {};
     signals_ = {};
 }
@@ -29,7 +29,7 @@ int Pod::SourceLevel(const PinRef& source) const {
     if (source.kind == PinRef::Kind::Signal) return signals_[source.signal] ? 1 : 0;
     const Drive& drive = DriveOf(source.tap, source.pin);
     if (drive.driven) return drive.high ? 1 : 0;
-    for (const PodSpec::Level& level : spec_.levels) {
+    for (const PodConfig::Level& level : config_.levels) {
         if (SamePin(level.pin, source.tap, source.pin)) return level.high ? 1 : 0;
     }
     return kUndriven;
@@ -40,12 +40,12 @@ char Pod::Level(uint32_t tap, uint32_t pin) const {
     self.tap = tap;
     self.pin = pin;
     int level = SourceLevel(self);
-    for (const PodSpec::Wire& wire : spec_.wires) {
+    for (const PodConfig::Wire& wire : config_.wires) {
         if (level != kUndriven) break;
         if (SamePin(wire.to, tap, pin)) level = SourceLevel(wire.from);
     }
     if (level != kUndriven) return level ? 'H' : 'L';
-    switch (spec_.pull) {
+    switch (config_.pull) {
         case Pull::High: return 'H';
         case Pull::Low: return 'L';
         case Pull::None: break;

@@ -11,7 +11,7 @@ namespace veltrasim {
 
 class Pod {
 public:
-    void Load(const PodSpec& spec);
+    void Load(const PodConfig& config);
 
     // Drives the pins of `driveMask` (within `usedMask`) high where `highMask`
     // is set and low elsewhere, releases the other used pins; the levels of
@@ -23,7 +23,7 @@ public:
     // 'H', 'L' or 'Z' (neither driven nor pulled).
     char Level(uint32_t tap, uint32_t pin) const;
     // The board's in-use pins of a TAP and their levels (set bit = high).
-    uint32_t InUse(uint32_t tap) const { return spec_.inUse[tap - 1]; }
+    uint32_t InUse(uint32_t tap) const { return config_.inUse[tap - 1]; }
     uint32_t Levels(uint32_t tap, uint32_t pins) const;
 
 private:
@@ -36,7 +36,7 @@ private:
     Drive& DriveOf(uint32_t tap, uint32_t pin) { return drives_[tap - 1][pin - 1]; }
     const Drive& DriveOf(uint32_t tap, uint32_t pin) const { return drives_[tap - 1][pin - 1]; }
 
-    PodSpec spec_;
+    PodConfig config_;
     std::array<std::array<Drive, kPinsPerTap>, kPodTapCount> drives_{};
     std::array<bool, kPodSignalCount> signals_{};
 };

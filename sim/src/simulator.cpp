@@ -5,13 +5,13 @@ namespace veltrasim {
 Simulator::Simulator() { Reset(); }
 
 void Simulator::Reset() {
-    UseBoard(std::make_shared<const BoardSpec>(DefaultBoard()));
+    UseBoard(std::make_shared<const BoardConfig>(DefaultBoard()));
     trace = Trace();
     scripts = Scripts();
     lastError.clear();
 }
 
-void Simulator::UseBoard(std::shared_ptr<const BoardSpec> newBoard) {
+void Simulator::UseBoard(std::shared_ptr<const BoardConfig> newBoard) {
     auto fresh = std::make_unique<Controller>(newBoard);
     board = std::move(newBoard);
     controller = std::move(fresh);

@@ -23,9 +23,9 @@ struct Simulator {
     void Reset();
     // Puts `board` in place with a fresh controller and statistics; the trace
     // and the scripts stay.
-    void UseBoard(std::shared_ptr<const BoardSpec> newBoard);
+    void UseBoard(std::shared_ptr<const BoardConfig> newBoard);
 
-    std::shared_ptr<const BoardSpec> board;
+    std::shared_ptr<const BoardConfig> board;
     std::unique_ptr<Controller> controller;
     Trace trace;
     Scripts scripts;

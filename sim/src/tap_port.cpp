@@ -2,10 +2,10 @@
 
 namespace veltrasim {
 
-void TapPort::Load(const TapSpec& spec) {
+void TapPort::Load(const TapConfig& config) {
     devices_.clear();
-    for (const DeviceSpec& device : spec.devices) devices_.emplace_back(device);
-    trstWired_ = spec.trstWired;
+    for (const DeviceConfig& device : config.devices) devices_.emplace_back(device);
+    trstWired_ = config.trstWired;
     trstAsserted_ = false;
 }
 

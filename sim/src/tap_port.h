@@ -12,7 +12,7 @@ namespace veltrasim {
 
 class TapPort {
 public:
-    void Load(const TapSpec& spec);
+    void Load(const TapConfig& config);
 
     // One TCK with the given TMS and TDI on every device; the TDO level seen
     // before the clock edge. A TAP without devices reads high.

@@ -34,9 +34,15 @@ TEST(Controller, VersionOfTheSimulatorLibraryIsTwoPointTwo) {
     EXPECT_EQ(svf::ControllerLibraryVersion(sim.api()), svf::MakeVersion(2, 2));
 }
 
-TEST(Controller, VersionOfATableOutsideAnyLibraryIsZero) {
+TEST(Controller, VersionOfATableOutsideAnyLibrary) {
     static const VeltraApi hostTable{};  // lives in the test program itself
+#if defined(_WIN32)
+    // Windows falls back to the file veltra_64.dll found by the DLL search
+    // (here: veltra-sim next to the test program).
+    EXPECT_EQ(svf::ControllerLibraryVersion(&hostTable), svf::MakeVersion(2, 2));
+#else
     EXPECT_EQ(svf::ControllerLibraryVersion(&hostTable), 0u);
+#endif
 }
 
 TEST(Controller, VersionOverrideSeam) {

@@ -1,0 +1,188 @@
+// Whole runs through Svf_Execute on veltra-sim's built-in board: a file of
+// every statement that shifts nothing, read from a file and from memory; a
+// host abort; and the 4000-second limit of RUNTEST on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/files.h"
+#include "support/messages.h"
+#include "support/sim.h"
+#include "support/test_session.h"
+
+namespace {
+
+using svftest::MessageLog;
+using svftest::TempDir;
+using svftest::TraceOf;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kSettingsFile =
+    "! Every statement that shifts nothing, with both comment styles.\n"
+    "// TRST first: the line is driven low, then released.\n"
+    "TRST ON;\n"
+    "TRST OFF;\n"
+    "ENDIR IDLE;\n"
+    "ENDDR IDLE;\n"
+    "STATE IDLE;\n"
+    "FREQUENCY 5E5 HZ;\n"
+    "RUNTEST 100 TCK;\n"
+    "CLOCK 1E6 HZ;  ! the job's limit\n"
+    "RUNTEST IDLE 10 TCK 1E-3 SEC ENDSTATE IDLE;\n"
+    "FLAG 4;\n"
+    "!// merlo_correction OFF;\n"
+    "//! STATE DRPAUSE;\n"
+    "!//\n"
+    "STATE IDLE;\n";
+
+struct InputRow {
+    const char* name;
+    bool fromMemory;
+    bool withErrorFile;
+    bool errorsNote;       // the player compared and counts failures
+    bool errorFileWritten;
+};
+
+class SettingsRun : public testing::TestWithParam<InputRow> {
+protected:
+    svftest::SimSession sim;
+    MessageLog log;
+    TempDir dir;
+    SvfInfo info = svftest::DefaultJob();
+};
+
+TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
+    const InputRow& row = GetParam();
+    const std::string errorPath = dir.PathOf("run.err");
+    if (row.fromMemory) info.flags |= SVF_FLAG_LINES_IN_MEMORY;
+    if (row.withErrorFile) info.errorFile = errorPath.c_str();
+
+    EXPECT_EQ(svftest::RunSvf(kSettingsFile, info, log, dir), SVF_RETURN_PASS) << log.Dump();
+    EXPECT_EQ(log.report()->resultCode, 0u);
+    EXPECT_TRUE(log.Errors().empty()) << log.Dump();
+    EXPECT_TRUE(log.Warnings().empty()) << log.Dump();
+
+    Lines notes = {"Start executing SVF File", "SVF line      8 : Note\t: Frequency set to 500 kHz",
+                   "SVF line     10 : Note\t: Frequency set to 1000 kHz", "End of SVF file",
+                   "STATUS\tPASS"};
+    if (row.errorsNote) notes.push_back("ERRORS\t0");
+    EXPECT_EQ(log.Notes(), notes);
+    EXPECT_EQ(svftest::FileExists(errorPath), row.errorFileWritten);
+    EXPECT_EQ(TraceOf({"GetCompareResult"}).size(), row.errorsNote ? 0u : 1u);
+
+    // The statements reached the controller in file order; the correction
+    // switched off by the marked line is switched on again at the end.
+    EXPECT_EQ(TraceOf({"SetTrst", "SetFrequency", "SetFlagLength"}),
+              (Lines{"SetTrst 1 0 = 0", "SetTrst 1 1 = 0", "SetFrequency 500 = 0",
+                     "SetFrequency 1000 = 0", "SetFlagLength 1 4 = 0",
+                     "SetFlagLength 4294967295 1 = 0", "SetFlagLength 4294967295 2 = 0"}));
+    EXPECT_EQ(TraceOf({"WaitTck"}).front(), "WaitTck 100 = 0");
+    EXPECT_EQ(info.frequencyKhz, 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, SettingsRun,
+    testing::Values(InputRow{"file, controller compare", false, false, false, false},
+                    InputRow{"file, player compare", false, true, true, true},
+                    InputRow{"memory, player compare", true, true, true, false},
+                    InputRow{"memory, controller compare", true, false, false, false}),
+    [](const testing::TestParamInfo<InputRow>& param) {
+        std::string name = param.param.name;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+// ------------------------------------------------------------- host abort
+
+int32_t fakeNow = 0;
+// Every reading is a poll interval later than the last one.
+int32_t LateClock() {
+    fakeNow += 1000;
+    return fakeNow;
+}
+
+class AbortedRun : public testing::Test {
+protected:
+    AbortedRun() { svf::platform::SetMillisecondClockOverride(LateClock); }
+    ~AbortedRun() override { svf::platform::SetMillisecondClockOverride(nullptr); }
+
+    svftest::SimSession sim;
+    MessageLog log;
+    TempDir dir;
+    SvfInfo info = svftest::DefaultJob();
+};
+
+TEST_F(AbortedRun, EndsWithCode32DeletesTheErrorFileAndResetsTheTap) {
+    const std::string errorPath = dir.PathOf("run.err");
+    info.errorFile = errorPath.c_str();
+    log.AbortAfterPolls(2);
+    const std::string svf = "STATE IDLE;\n"
+                            "SIR 8 TDI (02);\n"
+                            "SDR 32 TDI (12345678);\n"
+                            "SDR 32 TDI (00000000) TDO (12345678);\n"
+                            "RUNTEST 10 TCK;\n";
+    EXPECT_EQ(svftest::RunSvf(svf, info, log, dir), SVF_RETURN_ERROR) << log.Dump();
+    EXPECT_EQ(log.report()->resultCode, 32u);
+    EXPECT_EQ(log.abortPolls(), 3);
+    EXPECT_EQ(log.Errors(), Lines{"SVF Aborted !"});
+    EXPECT_FALSE(log.Contains("End of SVF file"));
+    EXPECT_FALSE(svftest::FileExists(errorPath));
+    // Two lines ran before the third poll stopped the reader.
+    EXPECT_EQ(TraceOf({"ShiftIr", "ShiftDr"}), Lines{"ShiftIr 1 02 8 - = 0"});
+    const Lines trace = svftest::Trace();
+    ASSERT_FALSE(trace.empty());
+    EXPECT_EQ(trace.back(), "ResetTap 1 = 0");
+}
+
+TEST_F(AbortedRun, ContinueAnswerLetsTheRunFinish) {
+    log.AbortAfterPolls(-1);
+    EXPECT_EQ(svftest::RunSvf("STATE IDLE;\nRUNTEST 10 TCK;\nSTATE IDLE;\n", info, log, dir),
+              SVF_RETURN_PASS)
+        << log.Dump();
+    EXPECT_GE(log.abortPolls(), 3);
+    EXPECT_TRUE(log.Contains("End of SVF file"));
+}
+
+// --------------------------------------------------- RUNTEST's time limit
+
+struct WaitRow {
+    const char* statement;
+    uint64_t waitedUs;
+    bool truncated;
+};
+
+class LongWait : public testing::TestWithParam<WaitRow> {
+protected:
+    svftest::SimSession sim;
+    MessageLog log;
+    TempDir dir;
+    SvfInfo info = svftest::DefaultJob();
+};
+
+TEST_P(LongWait, AdvancesTheVirtualClockUpToTheLimit) {
+    const WaitRow& row = GetParam();
+    EXPECT_EQ(svftest::RunSvf(std::string(row.statement) + "\n", info, log, dir), SVF_RETURN_PASS)
+        << log.Dump();
+    const Lines warning = {"SVF line      1 : Max supported value 4000 sec, truncated!"};
+    EXPECT_EQ(log.Warnings(), row.truncated ? warning : Lines{});
+
+    VeltraSimStats stats{};
+    VeltraSim_GetStats(&stats);
+    // The wait itself, plus a handful of TCKs at 1 MHz for the reset and moves.
+    EXPECT_GE(stats.virtualTimeUs, row.waitedUs);
+    EXPECT_LT(stats.virtualTimeUs, row.waitedUs + 100u);
+    EXPECT_EQ(TraceOf({"WaitTime"}), Lines{"WaitTime " + std::to_string(row.waitedUs) + " 2 = 0"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, LongWait,
+                         testing::Values(WaitRow{"RUNTEST 4000 SEC;", 4000000000u, true},
+                                         WaitRow{"RUNTEST 5000 SEC;", 4000000000u, true},
+                                         WaitRow{"RUNTEST 1E4 SEC;", 4000000000u, true},
+                                         WaitRow{"RUNTEST 3999.5 SEC;", 3999500000u, false}));
+
+}  // namespace
