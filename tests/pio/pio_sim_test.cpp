@@ -95,12 +95,6 @@ TEST_F(PioSim, PioMapAsksEveryTapForItsPins) {
                                         "GetPodInfo 3 0 0 = 0", "GetPodInfo 4 0 0 = 0"}));
 }
 
-TEST_F(PioSim, BoardUsedPinIsRefusedUnlessMappedPinsWin) {
-    EXPECT_EQ(Run(svf::kTokenPioMap, "(OUT Busy);"), svf::kPioPinInUse);
-    EXPECT_EQ(log_.Errors(),
-              std::vector<std::string>{"Error: I/O pin 4 of TAP1 cannot be used as PIO pin"});
-}
-
 TEST_F(PioSim, KeptMappedPinSensesTheBoardLevel) {
     session_->options.keepMappedPins = true;
     ASSERT_EQ(Run(svf::kTokenPioMap, "(OUT Busy);"), svf::kOk) << log_.Dump();
@@ -122,14 +116,6 @@ TEST_F(PioSim, PodSignalReachesItsWire) {
                                       "SetPodSignal 1 0 1 = 0", "SetPodSignal 1 2 0 = 0",
                                       "AccessPioPins 2 1 0 0 0 = 0", "SetPodSignal 1 0 1 = 0",
                                       "SetPodSignal 1 2 1 = 0", "AccessPioPins 2 1 0 0 1 = 0"}));
-}
-
-TEST_F(PioSim, ControllerWithoutPio) {
-    sim_.Script("AccessPioPins", VELTRA_NOT_SUPPORTED);
-    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Drv);"), svf::kOk) << log_.Dump();
-    EXPECT_EQ(Run(svf::kTokenPio, "(H);"), svf::kNotSupported);
-    EXPECT_EQ(log_.Errors(),
-              std::vector<std::string>{"Error: PIO is not supported on the used controller"});
 }
 
 }  // namespace

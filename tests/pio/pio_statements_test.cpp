@@ -463,15 +463,6 @@ TEST_F(PioRecord, NumberedFormListsColumnsInOrder) {
                                             "PAR CMD_ID 4 PIN A BIT_OFFSET 0 LOOP_CNT 0\n"));
 }
 
-TEST_F(PioRecord, NumberedFormCountsWithoutAFile) {
-    session_->errorFile.numberedErrorFormat = true;
-    ASSERT_EQ(Map("(INOUT C IN B INOUT A);"), svf::kOk);
-    ASSERT_EQ(Pio("(UHU);"), svf::kOk);
-    EXPECT_EQ(session_->counters.failureCount, 2u);
-    ASSERT_EQ(Pio("(DHD);"), svf::kOk);
-    EXPECT_EQ(session_->counters.failureCount, 2u);
-}
-
 #if !defined(_WIN32)
 // /dev/full takes the open and refuses every write; the stream stays
 // buffered, so the refusal shows when the record is flushed.

@@ -75,34 +75,6 @@ TEST_F(ErrorFileTest, RunWithoutFailuresPasses) {
                                             "END_ERRORS\n"));
 }
 
-TEST_F(ErrorFileTest, ScanFailureOfTheClassicForm) {
-    ASSERT_EQ(svf::CreateErrorFile(session), svf::kOk);
-    const std::vector<uint16_t> mismatch = Mismatch(20, {3, 17});
-    EXPECT_EQ(svf::WriteScanFailure(session, mismatch.data(), 2), svf::kOk);
-    EXPECT_EQ(session.counters.failureCount, 2u);
-    ASSERT_EQ(svf::FinishErrorFile(session), svf::kOk);
-    EXPECT_EQ(Content(), svftest::TextLines(std::string(kHeader13) + Fields("FAIL", "2") +
-                                            "TAP1\n"
-                                            "SVF_LINE 12\n"
-                                            "\n"
-                                            "        3        17 \n"
-                                            "END_ERRORS\n"));
-}
-
-TEST_F(ErrorFileTest, ScanFailureOfTheNumberedForm) {
-    session.errorFile.numberedErrorFormat = true;
-    ASSERT_EQ(svf::CreateErrorFile(session), svf::kOk);
-    const std::vector<uint16_t> mismatch = Mismatch(20, {3, 17});
-    EXPECT_EQ(svf::WriteNumberedScanFailure(session, mismatch.data(), 2), svf::kOk);
-    ASSERT_EQ(svf::FinishErrorFile(session), svf::kOk);
-    std::string header = kHeader13;
-    header.replace(header.find("1.3"), 3, "S1.2");
-    EXPECT_EQ(Content(), svftest::TextLines(header + Fields("FAIL", "2") +
-                                            "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
-                                            "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n"
-                                            "END_ERRORS\n"));
-}
-
 struct PositionsCase {
     const char* name;
     uint32_t count;  // mismatching bits 0, 5, 10, ... (count of them)

@@ -135,37 +135,43 @@ TEST_F(TckFrequency, NoCyclesNoQuestion) {
     EXPECT_EQ(infoCalls, 0u);
 }
 
-TEST_F(WaitsTest, FailedWaitTckEndsBeforeTheEndState) {
-    svf::SvfSession& s = session();
-    s.tap.tapState = svf::kStateIdle;
-    s.tap.runEndState = svf::kStateDrPause;
-    s.tap.runTckCount = 5;
-    s.tap.runMinTime = 100;
-    sim.Script("WaitTck", 2, 0);
-    EXPECT_EQ(svf::ExecuteRunTest(s), svf::kControllerFailed);
-    EXPECT_EQ(TraceOf(kRunSlots), Strings{"WaitTck 5 = 2"});
-    EXPECT_EQ(log.Errors(), Strings{"Error: Wait TCK failed; boom"});
-}
-
-TEST_F(WaitsTest, FailedWaitTimeEndsBeforeTheEndState) {
-    svf::SvfSession& s = session();
-    s.tap.tapState = svf::kStateIdle;
-    s.tap.runEndState = svf::kStateDrPause;
-    s.tap.runMinTime = 100;
-    sim.Script("WaitTime", 1, 0);
-    EXPECT_EQ(svf::ExecuteRunTest(s), svf::kControllerFailed);
-    EXPECT_EQ(TraceOf(kRunSlots), Strings{"WaitTime 100 2 = 1"});
-    EXPECT_EQ(log.Errors(), Strings{"Error: Wait time failed; boom"});
-    EXPECT_EQ(s.tap.tapState, svf::kStateIdle);
-}
-
-TEST_F(WaitsTest, FailedMoveIntoTheRunStateEndsAtOnce) {
-    svf::SvfSession& s = session();
-    s.tap.tapState = svf::kStateDrPause;
-    s.tap.runTckCount = 5;
-    sim.Script("SetTapState", 1, 0);
-    EXPECT_EQ(svf::ExecuteRunTest(s), svf::kControllerFailed);
-    EXPECT_EQ(TraceOf(kRunSlots), Strings{"SetTapState 1 2 = 1"});
+// A failed step ends RUNTEST at once: no later wait and no end-state move.
+TEST_F(WaitsTest, FailedStepEndsTheRunTestAtOnce) {
+    struct Case {
+        const char* slot;
+        uint32_t result;
+        int32_t tapState;
+        uint32_t tckCount;
+        int32_t endState;
+        Strings calls;
+        Strings errors;
+    };
+    const Case cases[] = {
+        {"WaitTck", 2, svf::kStateIdle, 5, svf::kStateIdle, {"WaitTck 5 = 2"},
+         {"Error: Wait TCK failed; boom"}},
+        {"WaitTime", 1, svf::kStateIdle, 0, svf::kStateIdle, {"WaitTime 100 2 = 1"},
+         {"Error: Wait time failed; boom"}},
+        // The failed move leaves the state the TAP was sent to.
+        {"SetTapState", 1, svf::kStateDrPause, 5, svf::kStateIdle, {"SetTapState 1 2 = 1"},
+         {"SVF line      3 : Error\t: unable to set TAP state; boom"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.slot);
+        svftest::ClearTrace();
+        log.Clear();
+        sim.Script(c.slot, c.result, 0);
+        svf::SvfSession& s = session();
+        s.tap.tapState = c.tapState;
+        s.tap.runState = svf::kStateIdle;
+        s.tap.runEndState = svf::kStateDrPause;
+        s.tap.runTckCount = c.tckCount;
+        s.tap.runMinTime = 100;
+        EXPECT_EQ(svf::ExecuteRunTest(s), svf::kControllerFailed);
+        EXPECT_EQ(TraceOf(kRunSlots), c.calls);
+        EXPECT_EQ(log.Errors(), c.errors);
+        EXPECT_EQ(s.tap.tapState, c.endState);
+        sim.Script(c.slot, VELTRA_OK, 0);
+    }
 }
 
 // ---------------------------------------------------------------- frequency
