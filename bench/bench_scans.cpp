@@ -22,86 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "null_controller.h"
 #include "svfplayer/svf_player.h"
 
 namespace {
-
-// ---------------------------------------------------------- null controller
-
-uint32_t zeroRecord[VELTRA_INFO_WORDS] = {};
-
-const char* NoText() { return ""; }
-uint32_t TapCall(uint32_t) { return VELTRA_OK; }
-uint32_t TapStateCall(uint32_t, uint32_t) { return VELTRA_OK; }
-uint32_t ValueCall(uint32_t) { return VELTRA_OK; }
-uint32_t WaitTime(uint32_t, uint32_t) { return VELTRA_OK; }
-uint32_t TapValueCall(uint32_t, uint32_t) { return VELTRA_OK; }
-uint32_t SetPodSignal(uint32_t, uint32_t, uint32_t) { return VELTRA_OK; }
-
-void ZeroCapture(uint16_t* tdo, uint32_t bitCount) {
-    if (tdo != nullptr) std::memset(tdo, 0, (size_t{bitCount} + 15) / 16 * sizeof(uint16_t));
-}
-uint32_t Shift(uint32_t, const uint16_t*, uint32_t bitCount, uint16_t* tdo) {
-    ZeroCapture(tdo, bitCount);
-    return VELTRA_OK;
-}
-uint32_t ShiftCompare(uint32_t, const uint16_t*, uint32_t bitCount, uint16_t* tdo,
-                      const uint16_t*, const uint16_t*) {
-    ZeroCapture(tdo, bitCount);
-    return VELTRA_OK;
-}
-uint32_t GetPodInfo(uint32_t, uint32_t* pins, uint32_t* levels) {
-    *pins = 0;
-    *levels = 0;
-    return VELTRA_OK;
-}
-uint32_t GetCompareResult(uint32_t* failMask) {
-    *failMask = 0;
-    return VELTRA_OK;
-}
-uint32_t AccessPioPins(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t* readBack) {
-    *readBack = 0;
-    return VELTRA_OK;
-}
-uint32_t GetControllerInfo(const uint32_t** record) {
-    *record = zeroRecord;
-    return VELTRA_OK;
-}
-
-VeltraApi NullController() {
-    VeltraApi api{};
-    api.GetErrorText = NoText;
-    api.ResetTap = TapCall;
-    api.PulseTrst = TapCall;
-    api.SetTapState = TapStateCall;
-    api.ShiftDr = Shift;
-    api.ShiftIr = Shift;
-    api.ShiftDrToPause = Shift;
-    api.ShiftIrToPause = Shift;
-    api.WaitTck = ValueCall;
-    api.SetStopState = ValueCall;
-    api.SetFrequency = ValueCall;
-    api.SetTckIdleState = ValueCall;
-    api.WaitTime = WaitTime;
-    api.SetBuffering = ValueCall;
-    api.SetFlagLength = TapValueCall;
-    api.GetPodInfo = GetPodInfo;
-    api.SetStartState = TapStateCall;
-    api.SetGanging = TapValueCall;
-    api.ShiftDrCompare = ShiftCompare;
-    api.ShiftIrCompare = ShiftCompare;
-    api.ShiftDrCompareToPause = ShiftCompare;
-    api.ShiftIrCompareToPause = ShiftCompare;
-    api.GetCompareResult = GetCompareResult;
-    api.SetCompareMode = ValueCall;
-    api.AccessPioPins = AccessPioPins;
-    api.GetControllerInfo = GetControllerInfo;
-    api.SetPodSignal = SetPodSignal;
-    api.ShiftDrLong = ShiftCompare;
-    api.ShiftDrLongToPause = ShiftCompare;
-    api.SetTrst = TapValueCall;
-    return api;
-}
 
 // ------------------------------------------------------------------- runs
 
@@ -137,7 +61,8 @@ void PrintMessage(void*, const SvfMessage* message) {
 
 int RunFile(const std::string& path, const Options& options) {
     const FileFacts facts = Measure(path);
-    const VeltraApi api = NullController();
+    // svfplay's null controller: every slot succeeds at once, captures are zeros.
+    const VeltraApi api = *svfplay::NullControllerApi();
     double best = 1e100;
     int32_t result = 0;
     for (int run = 0; run < options.repeat; ++run) {
