@@ -20,8 +20,6 @@ constexpr const char* kNotSupportedMessage = "Error: PIO is not supported on the
 // The words of a PIOMAP entry: a direction or a column number, then the name.
 enum class MapForm { kUnknown, kDirection, kColumn };
 
-long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
-
 const SvfReport* ReportOf(const SvfSession& session) { return session.host.report; }
 
 bool IsDriven(const PodPin& pin) {
@@ -239,12 +237,7 @@ Status TokenFailure(const SvfSession& session, Status status) {
 Status ExpectToken(SvfSession& session, int code, const char* expected) {
     const Token token = NextToken(session);
     if (token.status != kOk) return TokenFailure(session, token.status);
-    if (token.code != code) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: %s", kSvfLine, LineOf(session),
-                    expected);
-        return kSyntax;
-    }
-    return kOk;
+    return token.code == code ? kOk : SyntaxError(session, expected);
 }
 
 Status ReadPattern(SvfSession& session) {

@@ -17,12 +17,6 @@ constexpr size_t kMinPatternWords = 2;
 constexpr uint32_t kDigitBits = 4;
 constexpr uint32_t kDigitsPerWord = kBitsPerWord / kDigitBits;
 
-long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
-
-void ReportStatementError(const SvfSession& session, const char* text) {
-    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
-}
-
 // A tokenizer failure ends the statement; only the end of the input is ours
 // to report, the tokenizer reported the others.
 void ReportTokenFailure(const SvfSession& session, Status status) {

@@ -17,13 +17,6 @@ constexpr double kHzPerKhz = 1000.0;
 constexpr double kMinimumKhz = 1.0;
 constexpr int kDecimal = 10;
 
-long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
-
-Status SyntaxError(const SvfSession& session, const char* text) {
-    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
-    return kSyntax;
-}
-
 void Warn(const SvfSession& session, const char* text) {
     ReportWarning(session.host.report, "%s %6ld : Warning\t: %s", kSvfLine, LineOf(session), text);
 }

@@ -19,13 +19,6 @@ constexpr double kMicrosecondsPerSecond = 1000000.0;
 constexpr uint32_t kTrstAsserted = 0;
 constexpr uint32_t kTrstReleased = 1;
 
-long LineOf(const SvfSession& session) { return static_cast<long>(session.reader.lineNumber); }
-
-Status SyntaxError(const SvfSession& session, const char* text) {
-    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
-    return kSyntax;
-}
-
 // A tokenizer failure inside TRST, ENDIR, ENDDR or STATE: the end of the
 // file is reported here, other failures were reported by the reader.
 Status EndOfStatement(const SvfSession& session, Status status) {

@@ -358,4 +358,13 @@ Token NextPioWord(SvfSession& session) {
     }
 }
 
+void ReportStatementError(const SvfSession& session, const char* text) {
+    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
+}
+
+Status SyntaxError(const SvfSession& session, const char* text) {
+    ReportStatementError(session, text);
+    return kSyntax;
+}
+
 }  // namespace svf

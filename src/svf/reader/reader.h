@@ -86,6 +86,17 @@ struct Token {
 Token NextToken(SvfSession& session);
 Token NextPioWord(SvfSession& session);
 
+// The line number that "%s %6ld : ..." statement messages print.
+inline long LineOf(const SvfSession& session) {
+    return static_cast<long>(session.reader.lineNumber);
+}
+
+// Reports "SVF line NNNNNN : Error\t: <text>" for the line being read.
+void ReportStatementError(const SvfSession& session, const char* text);
+
+// The same, for a statement that is wrongly written: returns kSyntax.
+Status SyntaxError(const SvfSession& session, const char* text);
+
 // True for a TAP state token (RESET .. IRUPDATE); StateOf gives its number.
 constexpr bool IsStateToken(int code) { return code >= kTokenReset && code <= kTokenIrUpdate; }
 constexpr int32_t StateOf(int code) { return code - kTokenReset; }
