@@ -88,13 +88,6 @@ TEST_F(PioSim, WiredPinFollowsTheDrivenPin) {
                                                             "AccessPioPins 1 3 0 0 3 = 0"}));
 }
 
-TEST_F(PioSim, PioMapAsksEveryTapForItsPins) {
-    ASSERT_EQ(Run(svf::kTokenPioMap, "(IN Drv);"), svf::kOk) << log_.Dump();
-    EXPECT_EQ(TraceOf(kPioSlots),
-              (std::vector<std::string>{"GetPodInfo 1 8 0 = 0", "GetPodInfo 2 0 0 = 0",
-                                        "GetPodInfo 3 0 0 = 0", "GetPodInfo 4 0 0 = 0"}));
-}
-
 TEST_F(PioSim, KeptMappedPinSensesTheBoardLevel) {
     session_->options.keepMappedPins = true;
     ASSERT_EQ(Run(svf::kTokenPioMap, "(OUT Busy);"), svf::kOk) << log_.Dump();
