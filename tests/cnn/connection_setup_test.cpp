@@ -43,8 +43,6 @@ protected:
     svf::SvfSession session_;
 };
 
-// ------------------------------------------------------------ CheckConnection
-
 TEST_F(ConnectionTest, BoardTapBehindAnotherTesterTapIsNoted) {
     LoadModel("TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL");
     session_.connection.boardTap = 3;
@@ -102,8 +100,6 @@ INSTANTIATE_TEST_SUITE_P(
                               {"Error: More than 1 tester TAP specified in CNN file",
                                "Error: Board TAP not specified or not unique in CNN file"}}),
     [](const testing::TestParamInfo<CheckCase>& param) { return std::string(param.param.name); });
-
-// ------------------------------------------------------ TakeConnectionFromCnn
 
 struct LeadTailCase {
     const char* name;
@@ -191,8 +187,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.name);
     });
 
-// -------------------------------------------------- TakeConnectionFromStrings
-
 TEST_F(ConnectionTest, EachStringGoesToItsOwnLeadOrTail) {
     const ConnectionStrings strings{SVF_CONNECTION_NO_TRST | SVF_CONNECTION_AVOID_RESET, "HLLH",
                                     "LH", "HHHHHHHHHHHHHHHHL", "hL"};
@@ -253,8 +247,6 @@ TEST_P(ForgottenStringsTest, RecordWithoutBitsIsForgottenButItsFlagsApply) {
 INSTANTIATE_TEST_SUITE_P(Flags, ForgottenStringsTest,
                          testing::Values(FlagsCase{0, false, false}, FlagsCase{1, true, false},
                                          FlagsCase{2, false, true}, FlagsCase{0xFF, true, true}));
-
-// --------------------------------------------------------------- PackHlString
 
 struct PackCase {
     std::string text;

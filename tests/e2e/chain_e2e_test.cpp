@@ -30,8 +30,6 @@ std::string ReplaceOnce(std::string text, const std::string& from, const std::st
     return text;
 }
 
-// ------------------------------------------------- one device of three
-
 struct ChainRow {
     const char* name;
     bool wrongHeader;    // HDR 2 where the chain has one bypass bit ahead
@@ -108,8 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ChainRow{"ControllerCompareWrongHeaderFails", true, false, SVF_RETURN_FAIL,
                              1}),
     [](const testing::TestParamInfo<ChainRow>& param) { return std::string(param.param.name); });
-
-// --------------------------------------------------- 65536-bit DR scans
 
 constexpr uint32_t kLongBits = 65536;
 constexpr uint32_t kFailingBit = 65300;  // inside the second chunk

@@ -97,8 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// ------------------------------------------------------------- host abort
-
 int32_t fakeNow = 0;
 // Every reading is a poll interval later than the last one.
 int32_t LateClock() {
@@ -147,8 +145,6 @@ TEST_F(AbortedRun, ContinueAnswerLetsTheRunFinish) {
     EXPECT_GE(log.abortPolls(), 3);
     EXPECT_TRUE(log.Contains("End of SVF file"));
 }
-
-// --------------------------------------------------- RUNTEST's time limit
 
 struct WaitRow {
     const char* statement;
