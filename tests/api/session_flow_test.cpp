@@ -21,15 +21,10 @@ using svftest::Trace;
 using svftest::TraceOf;
 using Lines = std::vector<std::string>;
 
-class SessionFlow : public testing::Test {
+class SessionFlow : public testing::Test, protected svftest::JobParts {
 protected:
     int32_t Run(const std::string& svf) { return RunSvf(svf, info, log, dir); }
     uint32_t code() { return log.report()->resultCode; }
-
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 // ---------------------------------------------------------------- entry checks

@@ -23,13 +23,6 @@ using Lines = std::vector<std::string>;
 
 const std::string kExamples = SVF_EXAMPLES_DIR;
 
-std::string ReplaceOnce(std::string text, const std::string& from, const std::string& to) {
-    const size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 struct ChainRow {
     const char* name;
     bool wrongHeader;    // HDR 2 where the chain has one bypass bit ahead
@@ -38,24 +31,19 @@ struct ChainRow {
     uint32_t code;
 };
 
-class MiddleDevice : public testing::TestWithParam<ChainRow> {
+class MiddleDevice : public testing::TestWithParam<ChainRow>, protected svftest::JobParts {
 protected:
     MiddleDevice() {
         EXPECT_EQ(VeltraSim_LoadBoardFile((kExamples + "/boards/three-idcodes.toml").c_str()), 0)
             << VeltraSim_LastError();
     }
-
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 TEST_P(MiddleDevice, IdcodeBehindHeaderAndTrailer) {
     const ChainRow& row = GetParam();
     std::string svf = svftest::ReadFile(kExamples + "/svf/chain_middle_idcode.svf");
     ASSERT_FALSE(svf.empty());
-    if (row.wrongHeader) svf = ReplaceOnce(svf, "HDR 1 TDI (0);", "HDR 2 TDI (00);");
+    if (row.wrongHeader) svf = svftest::ReplaceOnce(svf, "HDR 1 TDI (0);", "HDR 2 TDI (00);");
     const std::string errorPath = dir.PathOf("chain.err");
     if (row.playerCompare) info.errorFile = errorPath.c_str();
 
@@ -149,7 +137,7 @@ struct LongRow {
     bool oneCall;
 };
 
-class LongScan : public testing::TestWithParam<LongRow> {
+class LongScan : public testing::TestWithParam<LongRow>, protected svftest::JobParts {
 protected:
     ~LongScan() override { svf::SetControllerVersionOverride(std::nullopt); }
 
@@ -167,10 +155,6 @@ protected:
         return svftest::RunSvf(svf, info, log, dir);
     }
 
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
     std::string errorPath = dir.PathOf("long.err");
 };
 

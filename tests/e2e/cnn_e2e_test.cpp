@@ -27,14 +27,7 @@ const Lines kShiftSlots = {"ShiftIr",        "ShiftIrToPause",        "ShiftIrCo
                            "ShiftDrCompare", "ShiftDrCompareToPause", "ShiftDrLong",
                            "ShiftDrLongToPause",    "SetTapState"};
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    const size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
-class Bridge : public testing::Test {
+class Bridge : public testing::Test, protected svftest::JobParts {
 protected:
     Bridge() {
         EXPECT_EQ(VeltraSim_LoadBoardFile((kExamples + "/boards/bridge.toml").c_str()), 0)
@@ -55,10 +48,6 @@ protected:
     }
     uint32_t code() { return log.report()->resultCode; }
 
-    svftest::SimSession sim;
-    svftest::MessageLog log;
-    svftest::TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
     std::string cnnPath;
     std::string errorPath = dir.PathOf("bridge.err");
 };
@@ -134,7 +123,7 @@ struct WrongConnection {
 class WrongLead : public Bridge, public testing::WithParamInterface<WrongConnection> {};
 
 TEST_P(WrongLead, MakesTheBoardFileFail) {
-    UseCnn(Replaced(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), GetParam().from,
+    UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), GetParam().from,
                     GetParam().to));
     UseErrorFile();
     EXPECT_EQ(Run(), SVF_RETURN_FAIL) << log.Dump();
@@ -247,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<InitFailure>& param) { return std::string(param.param.name); });
 
 TEST_F(Bridge, TdioStepInTheInitSequenceIsRefusedAfterTheStepsBeforeIt) {
-    UseCnn(Replaced(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), "  END_INIT_SEQ",
+    UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), "  END_INIT_SEQ",
                     "    TDIO HL\n  END_INIT_SEQ"));
     UseErrorFile();
     EXPECT_EQ(Run(), SVF_RETURN_ERROR) << log.Dump();
@@ -315,7 +304,7 @@ class BadCnnFiles : public Bridge, public testing::WithParamInterface<BadCnn> {}
 TEST_P(BadCnnFiles, EndTheJobWithCode40BeforeTheControllerIsPrepared) {
     const BadCnn& row = GetParam();
     const std::string example = svftest::ReadFile(kExamples + "/cnn/bridge.cnn");
-    UseCnn(row.from == nullptr ? example : Replaced(example, row.from, row.to));
+    UseCnn(row.from == nullptr ? example : svftest::ReplaceOnce(example, row.from, row.to));
     info.tap = row.tap;
     EXPECT_EQ(Run(), SVF_RETURN_ERROR) << log.Dump();
     EXPECT_EQ(code(), 40u);

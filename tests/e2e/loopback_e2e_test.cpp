@@ -24,17 +24,12 @@ struct LoopRow {
     const char* records;  // what follows it
 };
 
-class LoopBack : public testing::TestWithParam<LoopRow> {
+class LoopBack : public testing::TestWithParam<LoopRow>, protected svftest::JobParts {
 protected:
     LoopBack() {
         EXPECT_EQ(VeltraSim_LoadBoardFile((kExamples + "/boards/loopback.toml").c_str()), 0)
             << VeltraSim_LastError();
     }
-
-    svftest::SimSession sim;
-    svftest::MessageLog log;
-    svftest::TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 TEST_P(LoopBack, LeavesTheVerdictAndTheFailingBitsInTheErrorFile) {

@@ -38,7 +38,7 @@ constexpr const char* kSvf = "PIOMAP (IN A OUT B);\n"
                              "PIO (HU);\n"
                              "PIO (LU);\n";
 
-class PioEndToEnd : public testing::Test {
+class PioEndToEnd : public testing::Test, protected svftest::JobParts {
 protected:
     PioEndToEnd() {
         sim.LoadBoard(kLoopBackBoard);
@@ -52,10 +52,6 @@ protected:
     }
     ~PioEndToEnd() override { svf::SetControllerVersionOverride(std::nullopt); }
 
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
     std::string mapPath;
     std::string errorPath;
 };

@@ -47,12 +47,8 @@ struct InputRow {
     bool errorFileWritten;
 };
 
-class SettingsRun : public testing::TestWithParam<InputRow> {
+class SettingsRun : public testing::TestWithParam<InputRow>, protected svftest::JobParts {
 protected:
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
@@ -104,15 +100,10 @@ int32_t LateClock() {
     return fakeNow;
 }
 
-class AbortedRun : public testing::Test {
+class AbortedRun : public testing::Test, protected svftest::JobParts {
 protected:
     AbortedRun() { svf::platform::SetMillisecondClockOverride(LateClock); }
     ~AbortedRun() override { svf::platform::SetMillisecondClockOverride(nullptr); }
-
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 TEST_F(AbortedRun, EndsWithCode32DeletesTheErrorFileAndResetsTheTap) {
@@ -152,12 +143,8 @@ struct WaitRow {
     bool truncated;
 };
 
-class LongWait : public testing::TestWithParam<WaitRow> {
+class LongWait : public testing::TestWithParam<WaitRow>, protected svftest::JobParts {
 protected:
-    svftest::SimSession sim;
-    MessageLog log;
-    TempDir dir;
-    SvfInfo info = svftest::DefaultJob();
 };
 
 TEST_P(LongWait, AdvancesTheVirtualClockUpToTheLimit) {

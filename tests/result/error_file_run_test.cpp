@@ -43,15 +43,11 @@ struct RunCase {
     const char* records;
 };
 
-class ErrorFileRun : public ::testing::TestWithParam<RunCase> {};
+class ErrorFileRun : public ::testing::TestWithParam<RunCase>, protected svftest::JobParts {};
 
 TEST_P(ErrorFileRun, FailingScanIsRecorded) {
     const RunCase& c = GetParam();
-    svftest::SimSession sim;
-    svftest::MessageLog log;
-    svftest::TempDir dir;
     const std::string errorPath = dir.PathOf("result.err");
-    SvfInfo info = svftest::DefaultJob();
     info.flags = c.flags;
     info.errorFile = errorPath.c_str();
     EXPECT_EQ(svftest::RunSvf(kFailingRun, info, log, dir), SVF_RETURN_FAIL) << log.Dump();

@@ -1,5 +1,7 @@
 #include "support/files.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -37,6 +39,13 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string ReplaceOnce(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
 
 std::string TextLines(const std::string& lfText) {
 #if defined(_WIN32)

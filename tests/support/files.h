@@ -26,6 +26,10 @@ private:
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 
+// `text` with the first `from` replaced by `to`; a test failure when `from`
+// is missing (the fixture would not say what the test means).
+std::string ReplaceOnce(std::string text, const std::string& from, const std::string& to);
+
 // The platform's text-mode line end ("\r\n" on Windows, "\n" elsewhere).
 std::string TextLines(const std::string& lfText);
 

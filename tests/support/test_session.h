@@ -8,6 +8,7 @@
 #include "session.h"
 #include "support/files.h"
 #include "support/messages.h"
+#include "support/sim.h"
 
 namespace svftest {
 
@@ -37,5 +38,14 @@ SvfInfo DefaultJob();
 // Plays `svfText` through Svf_Execute against veltra-sim: from the file
 // dir/"test.svf" or, with SVF_FLAG_LINES_IN_MEMORY in info.flags, from memory.
 int32_t RunSvf(const std::string& svfText, SvfInfo& info, MessageLog& log, const TempDir& dir);
+
+// What most whole-run tests hold: a clean veltra-sim, a message log, a
+// temporary folder and the default job. Test fixtures derive from it.
+struct JobParts {
+    SimSession sim;
+    MessageLog log;
+    TempDir dir;
+    SvfInfo info = DefaultJob();
+};
 
 }  // namespace svftest
