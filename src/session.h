@@ -100,6 +100,7 @@ struct ReaderState {
     bool linesInMemory = false;
     const char* const* memoryLines = nullptr;
     char lineBuffer[kLineBufferSize] = {};
+    int32_t lineLength = 0;  // characters in lineBuffer: NUL bytes may be among them
     int32_t readPos = 0;
     char wordBuffer[kLineBufferSize] = {};
     uint32_t lineNumber = 0;

@@ -369,7 +369,7 @@ PreparationFailure PrepareController(SvfSession& session) {
 
 Status OpenInput(SvfSession& session) {
     if (session.paths.svfPath != nullptr) {
-        session.reader.svfFile.reset(std::fopen(session.paths.svfPath, "r"));
+        session.reader.svfFile.reset(platform::OpenInputFile(session.paths.svfPath));
         // A large stream buffer: the reader takes the file a line at a time.
         if (session.reader.svfFile) {
             std::setvbuf(session.reader.svfFile.get(), nullptr, _IOFBF, kSvfStreamBuffer);
@@ -390,7 +390,7 @@ int32_t EndWithError(SvfSession& session, Status code) {
 }
 
 int32_t EndFailedRun(SvfSession& session, Status runResult) {
-    if (session.paths.errorPath != nullptr) std::remove(session.paths.errorPath);
+    if (session.paths.errorPath != nullptr) platform::RemoveFile(session.paths.errorPath);
     PlayTerminateSequence(session);
     GangingOff(session);
     TckRestore(session);
@@ -495,7 +495,7 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
         return SVF_RETURN_ERROR;
     }
     info->gangFailMask = 0;
-    if (info->errorFile != nullptr) std::remove(info->errorFile);
+    if (info->errorFile != nullptr) platform::RemoveFile(info->errorFile);
     if (report != nullptr) report->started = 1;
     if (info->svfSource == nullptr) {
         ReportError(report, "Error: No SVF file specified");

@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "api/report/report.h"
+#include "platform/platform.h"
 #include "session.h"
 
 namespace svf {
@@ -181,7 +183,9 @@ private:
     bool AddPatternWord(int segmentCode);
     ChainSegment* PushSegment(int segmentCode);
 
-    bool WordIs(const char* keyword) const { return std::strcmp(word_.data(), keyword) == 0; }
+    // The word as read: a NUL byte is one of its characters.
+    std::string_view Word() const { return {word_.data(), wordLength_}; }
+    bool WordIs(const char* keyword) const { return Word() == keyword; }
     bool WordIsStepKind(uint32_t& kind) const;
 
     // Reporting: every message is an error for the host, outside the counter.
@@ -212,7 +216,7 @@ private:
 };
 
 CnnModel CnnReader::Read() {
-    file_.reset(path_ != nullptr ? std::fopen(path_, "r") : nullptr);
+    file_.reset(platform::OpenInputFile(path_));
     if (!file_) {
         ReportCnnMessage(report_, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, 0, 0,
                          "Error opening file '%s'  #CC01", path_ != nullptr ? path_ : "");
@@ -236,7 +240,7 @@ bool CnnReader::ReadCharacters() {
     bool inWord = false;
     bool inComment = false;
     int c;
-    while ((c = std::fgetc(file_.get())) != EOF) {
+    while ((c = platform::GetTextChar(file_.get())) != EOF) {
         c = std::toupper(c);
         if (inWord) {
             if (!IsWhiteSpace(c)) {
@@ -281,7 +285,7 @@ bool CnnReader::ReadCharacters() {
 bool CnnReader::SkipWhiteSpaceRun(int& c) {
     while (IsWhiteSpace(c)) {
         if (c == '\n') ++line_;
-        c = std::fgetc(file_.get());
+        c = platform::GetTextChar(file_.get());
         if (c == EOF) return Fail(kUnexpectedEnd);
         c = std::toupper(c);
     }
@@ -561,7 +565,7 @@ bool CnnReader::AddPatternWord(int segmentCode) {
     if (hadCompare) {
         if (!TryAllocate(compare, bitCount)) return MemoryError(34);
         if (!TryAllocate(expected, bitCount)) return MemoryError(35);
-    } else if (std::strpbrk(word_.data(), kCompareCharacters) != nullptr) {
+    } else if (Word().find_first_of(kCompareCharacters) != std::string_view::npos) {
         if (!TryAllocate(compare, bitCount)) return MemoryError(36);
         if (!TryAllocate(expected, bitCount)) return MemoryError(37);
     }

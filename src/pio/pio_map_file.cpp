@@ -2,9 +2,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "api/report/report.h"
 #include "pio/pod_pins.h"
+#include "platform/platform.h"
 #include "session.h"
 
 namespace svf {
@@ -44,7 +46,7 @@ bool EqualsIgnoringCase(const char* a, const char* b, size_t length) {
 // Consumes a comment up to and including its line end; true when a line end
 // (rather than the end of the file) closed it.
 bool SkipComment(std::FILE* file) {
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+    for (int c = platform::GetTextChar(file); c != EOF; c = platform::GetTextChar(file)) {
         if (IsLineEnd(c)) return true;
     }
     return false;
@@ -92,7 +94,9 @@ Status ReadPair(const SvfReport* report, PodPins* pod, PioMapReader& reader) {
                     LineOf(reader));
         return kPioMapSyntax;
     }
-    const Status status = AddPodPin(report, pod, code, reader.word);
+    // The name as read: a NUL byte is one of its characters.
+    const Status status =
+        AddPodPin(report, pod, code, std::string_view(reader.word, reader.wordLength));
     if (status == kPioPinDefined) {
         ReportError(report, "Error line %d of PIO mapping file: <pin_name> '%s' is already defined",
                     LineOf(reader), pinWord);
@@ -114,8 +118,8 @@ PioMapWordResult ReadPioMapWord(PioMapReader& reader) {
     reader.wordLength = 0;
     reader.word[0] = '\0';
 
-    int c = std::fgetc(reader.file);
-    for (;; c = std::fgetc(reader.file)) {
+    int c = platform::GetTextChar(reader.file);
+    for (;; c = platform::GetTextChar(reader.file)) {
         if (c == EOF) return PioMapWordResult::kEnd;
         if (IsLineEnd(c)) {
             ++reader.lineNumber;
@@ -127,7 +131,7 @@ PioMapWordResult ReadPioMapWord(PioMapReader& reader) {
         }
     }
 
-    for (; c != EOF && !IsBlank(c); c = std::fgetc(reader.file)) {
+    for (; c != EOF && !IsBlank(c); c = platform::GetTextChar(reader.file)) {
         if (IsLineEnd(c)) {
             reader.pendingNewline = true;
             break;
@@ -194,7 +198,7 @@ Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
         ReportError(report, "Error: Internal error");
         return kInternal;
     }
-    FilePtr file(std::fopen(path, "r"));
+    FilePtr file(platform::OpenInputFile(path));
     if (!file) {
         ReportError(report, "Error: Unable to open PIO mapping file '%s'", path);
         if (report != nullptr) report->resultCode = static_cast<uint32_t>(kNotSupported);

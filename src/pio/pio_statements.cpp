@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
@@ -29,8 +30,8 @@ bool IsSensed(const PodPin& pin) {
     return pin.direction == kDirectionOut || pin.direction == kDirectionInOut;
 }
 
-bool SameNameIgnoringCase(const std::string& name, const char* word) {
-    if (name.size() != std::strlen(word)) return false;
+bool SameNameIgnoringCase(const std::string& name, std::string_view word) {
+    if (name.size() != word.size()) return false;
     for (size_t i = 0; i < name.size(); ++i) {
         if (std::toupper(static_cast<unsigned char>(name[i])) !=
             std::toupper(static_cast<unsigned char>(word[i]))) {
@@ -40,18 +41,11 @@ bool SameNameIgnoringCase(const std::string& name, const char* word) {
     return true;
 }
 
-PodPin* FindMappedPin(PodPins& pod, const char* logicalName) {
+PodPin* FindMappedPin(PodPins& pod, std::string_view logicalName) {
     for (const auto& pin : pod.pins) {
         if (SameNameIgnoringCase(pin->logicalName, logicalName)) return pin.get();
     }
     return nullptr;
-}
-
-bool IsInColumn(const PodPins& pod, const PodPin* pin) {
-    for (const PodPin* placed : pod.byColumn) {
-        if (placed == pin) return true;
-    }
-    return false;
 }
 
 // Value of an all-digit word, saturated above the highest column so that a
@@ -113,20 +107,13 @@ Status ParseMapEntry(SvfSession& session, MapForm& form, int code, const char* f
 
     const Token name = NextPioWord(session);
     if (name.status != kOk) return kEndOfFile;
-    PodPin* pin = FindMappedPin(pio.pod, name.text);
+    PodPin* pin = FindMappedPin(pio.pod, {name.text, name.length});
     if (pin == nullptr) {
         ReportError(report,
                     "%s %6ld : Error\t: logical name '%s' is not defined in the PIO mapping file",
                     kSvfLine, LineOf(session), name.text);
         return kSyntax;
     }
-    // One pin in two columns would be driven and compared from one value.
-    if (IsInColumn(pio.pod, pin)) {
-        ReportError(report, "%s %6ld : Error\t: logical name '%s' is mapped more than once",
-                    kSvfLine, LineOf(session), name.text);
-        return kSyntax;
-    }
-
     const uint32_t column = form == MapForm::kColumn ? ColumnValue(first) : pio.pioMapCount;
     if (column < 1 || column > kMaxPodPins) return ReportMapMismatch(session);
     if (pio.pod.byColumn[column - 1] != nullptr) {
@@ -244,7 +231,7 @@ Status ReadPattern(SvfSession& session) {
     PioState& pio = session.pio;
     const Token token = NextToken(session);
     if (token.status != kOk) return TokenFailure(session, token.status);
-    const size_t length = std::strlen(token.text);
+    const size_t length = token.length;  // NUL bytes included
     if (length != pio.pioMapCount) {
         ReportError(ReportOf(session), "%s %6ld : Error\t: PIO pattern length = %d (incorrect)",
                     kSvfLine, LineOf(session), static_cast<int>(length));
@@ -260,7 +247,7 @@ Status ReadPattern(SvfSession& session) {
     }
     pattern[length] = '\0';
     for (size_t i = 0; i < length; ++i) {
-        if (std::strchr(kPatternCharacters, pattern[i]) == nullptr) {
+        if (std::string_view(kPatternCharacters).find(pattern[i]) == std::string_view::npos) {
             ReportError(ReportOf(session), "%s %6ld : Error\t: illegal character '%c' in pattern",
                         kSvfLine, LineOf(session), pattern[i]);
             return kSyntax;

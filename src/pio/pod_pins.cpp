@@ -65,7 +65,7 @@ bool Append(std::vector<std::unique_ptr<PodPin>>& list, std::unique_ptr<PodPin> 
 }  // namespace
 
 std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
-                                   const char* logicalName, uint32_t column, Status& status) {
+                                   std::string_view logicalName, uint32_t column, Status& status) {
     if (code < 1 || code > kPinCodeUser1) {
         ReportError(report, "Error: Internal error, bad tapAndPinNmbr");
         status = kInternal;
@@ -76,7 +76,7 @@ std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
         const TapAndPin place = TapAndPinOf(code);
         pin->tap = place.tap;
         pin->pin = place.pin;
-        if (logicalName != nullptr) pin->logicalName = logicalName;
+        pin->logicalName = logicalName;
         pin->value = '0';
         pin->direction = kDirectionInOut;
         pin->column = column;
@@ -90,6 +90,14 @@ std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
 }
 
 Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName) {
+    if (logicalName == nullptr && pod != nullptr && pod->pinCount < kMaxPodPins) {
+        ReportError(report, "Error: Internal error, logical name not found");
+        return kInternal;
+    }
+    return AddPodPin(report, pod, code, std::string_view(logicalName != nullptr ? logicalName : ""));
+}
+
+Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, std::string_view logicalName) {
     if (pod == nullptr) {
         ReportError(report, "Error: Internal error, no pod data structure found");
         return kInternal;
@@ -97,10 +105,6 @@ Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const cha
     if (pod->pinCount >= kMaxPodPins) {
         ReportError(report, "Error reading mapping file: maximum number of pod PIO pins exceeded");
         return kPioTooManyPins;
-    }
-    if (logicalName == nullptr) {
-        ReportError(report, "Error: Internal error, logical name not found");
-        return kInternal;
     }
     Status status = kOk;
     std::unique_ptr<PodPin> pin = MakePodPin(report, code, logicalName, pod->pinCount + 1, status);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "pod_model.h"
 #include "status.h"
@@ -19,8 +20,10 @@ inline constexpr uint32_t kPinCodeUser1 = 19;
 // A new mapped pin; null after an error (17 bad code, 53 no memory) which
 // is stored in `status`.
 std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
-                                   const char* logicalName, uint32_t column, Status& status);
+                                   std::string_view logicalName, uint32_t column, Status& status);
 // 0, 17, 53, 101, 102 (pin named), 103 (name used); no message for 102/103.
+// A name read from a file may hold NUL bytes: the string_view form keeps them.
+Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, std::string_view logicalName);
 Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName);
 void FreePodPins(PodPins& pod);
 Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,

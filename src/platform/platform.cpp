@@ -5,11 +5,15 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
 #include <limits.h>
+#include <unistd.h>
 #endif
 
 namespace svf::platform {
@@ -52,20 +56,29 @@ uint32_t FileVersionOf(const char* path) {
 
 }  // namespace
 
-uint32_t ModuleFileVersion(const void* address) {
-    HMODULE module = nullptr;
-    char path[MAX_PATH];
-    if (address != nullptr &&
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<LPCSTR>(address), &module) &&
-        module != GetModuleHandleA(nullptr)) {
-        const DWORD length = GetModuleFileNameA(module, path, sizeof path);
-        if (length > 0 && length < sizeof path) {
-            if (const uint32_t version = FileVersionOf(path)) return version;
-        }
+// The controller library is the file of that name wherever the table came
+// from: a host that builds its own table still talks to veltra_64.dll.
+uint32_t ModuleFileVersion(const void* /*address*/) { return FileVersionOf(kControllerDll); }
+
+void RemoveFile(const char* path) { std::remove(path); }  // never removes a folder here
+
+namespace {
+int GetByte(std::FILE* file) { return std::getc(file); }
+bool IsReadable(int fd) {
+    struct _stat64 info {};
+    if (_fstat64(fd, &info) != 0) return false;
+    const auto type = info.st_mode & _S_IFMT;
+    return type == _S_IFREG || type == _S_IFCHR || type == _S_IFIFO;
+}
+}  // namespace
+
+std::FILE* OpenInputFile(const char* path) {
+    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    if (file != nullptr && !IsReadable(_fileno(file))) {
+        std::fclose(file);
+        return nullptr;
     }
-    return FileVersionOf(kControllerDll);
+    return file;
 }
 
 #else
@@ -101,6 +114,57 @@ uint32_t ModuleFileVersion(const void* address) {
     return VersionFromFileName(path);
 }
 
+void RemoveFile(const char* path) { unlink(path); }
+
+namespace {
+int GetByte(std::FILE* file) { return getc_unlocked(file); }
+bool IsReadable(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    return S_ISREG(info.st_mode) || S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode);
+}
+}  // namespace
+
+std::FILE* OpenInputFile(const char* path) {
+    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    if (file != nullptr && !IsReadable(fileno(file))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
 #endif
+
+namespace {
+constexpr int kCarriageReturn = '\r';
+constexpr int kCtrlZ = 0x1A;
+}  // namespace
+
+int GetTextChar(std::FILE* file) {
+    const int c = GetByte(file);
+    if (c == kCtrlZ) {
+        // Pushed back, so every later read ends here too.
+        std::ungetc(c, file);
+        return EOF;
+    }
+    if (c != kCarriageReturn) return c;
+    const int next = GetByte(file);
+    if (next == '\n') return next;
+    if (next != EOF) std::ungetc(next, file);
+    return c;
+}
+
+size_t ReadTextLine(std::FILE* file, char* buffer, size_t capacity) {
+    size_t length = 0;
+    while (length + 1 < capacity) {
+        const int c = GetTextChar(file);
+        if (c == EOF) break;
+        buffer[length++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    if (capacity > 0) buffer[length] = '\0';
+    return length;
+}
 
 }  // namespace svf::platform

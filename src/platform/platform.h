@@ -1,7 +1,9 @@
 // The few things that differ per operating system.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace svf::platform {
 
@@ -14,11 +16,30 @@ int32_t MillisecondClock();
 using MillisecondClockFunction = int32_t (*)();
 void SetMillisecondClockOverride(MillisecondClockFunction clock);
 
-// File version (major << 16 | minor) of the module (DLL / shared object) that
-// contains `address`; 0 when there is none or it carries no version.
-// Windows: the module's VERSIONINFO resource (falling back to the file
-// veltra_64.dll); POSIX: MAJOR.MINOR of the versioned file name
-// (libNAME.so.MAJOR.MINOR[...]) of the module, after resolving symlinks.
+// Version (major << 16 | minor) of the controller library; 0 when there is
+// none or it carries no version. Windows: the VERSIONINFO resource of the file
+// veltra_64.dll as the system finds it (`address` is not used); POSIX:
+// MAJOR.MINOR of the versioned file name (libNAME.so.MAJOR.MINOR[...]) of the
+// module that contains `address`, after resolving symlinks.
 uint32_t ModuleFileVersion(const void* address);
+
+// Opens a file for reading as bytes; nullptr when it cannot be opened or is
+// neither a regular file nor a device or pipe (a directory opens on POSIX and
+// would then read as an empty file).
+std::FILE* OpenInputFile(const char* path);
+
+// Deletes a file; never a directory of that name (POSIX remove() would).
+void RemoveFile(const char* path);
+
+// Text files read alike on every platform, by the rule of the Windows C
+// runtime's text mode: CR LF is one '\n', a lone CR stays, and a Ctrl-Z byte
+// ends the file. Every other byte, NUL included, is a character.
+// The next character of `file` (opened by OpenInputFile), or EOF.
+int GetTextChar(std::FILE* file);
+
+// Reads characters up to and including the next '\n', at most capacity - 1 of
+// them, and terminates them with a NUL. Returns their count; 0 at the end of
+// the file. The count is the line's length: NUL bytes may be among them.
+size_t ReadTextLine(std::FILE* file, char* buffer, size_t capacity);
 
 }  // namespace svf::platform

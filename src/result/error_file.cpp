@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "api/report/report.h"
+#include "platform/platform.h"
 
 namespace svf {
 namespace {
@@ -115,10 +116,18 @@ bool WritePositions(std::FILE* stream, const uint16_t* mismatch, uint32_t words)
     return written && (line.Empty() || line.Flush(stream));
 }
 
+// Every piece of the file is flushed as soon as it is written: a failure
+// then belongs to the record that met it, and is not left in the buffer to
+// surface with a later record (or inside a seek, where it would pass for a
+// field that cannot be reached).
+bool Flushed(std::FILE* stream, bool written) {
+    return written && std::fflush(stream) == 0 && std::ferror(stream) == 0;
+}
+
 // A record is written as a whole or reported; the stream stays open either way.
 Status RecordDone(const SvfSession& session, bool written) {
     std::FILE* stream = session.errorFile.errorStream.get();
-    if (written && std::ferror(stream) == 0) return kOk;
+    if (Flushed(stream, written)) return kOk;
     std::clearerr(stream);
     return WriteFailed(session);
 }
@@ -126,7 +135,7 @@ Status RecordDone(const SvfSession& session, bool written) {
 // Overwrites the blanks at `position`. A failed move leaves the field blank.
 bool FillField(std::FILE* stream, uint32_t position, const char* text) {
     if (std::fseek(stream, static_cast<long>(position), SEEK_SET) != 0) return true;
-    return std::fputs(text, stream) >= 0;
+    return Flushed(stream, std::fputs(text, stream) >= 0);
 }
 
 }  // namespace
@@ -140,7 +149,7 @@ Status CreateErrorFile(SvfSession& session) {
     }
     if (!WriteHeader(session, stream.get())) {
         stream.reset();
-        std::remove(path);
+        platform::RemoveFile(path);
         return WriteFailed(session);
     }
     session.errorFile.errorStream = std::move(stream);
@@ -196,12 +205,12 @@ Status FinishErrorFile(SvfSession& session) {
     const uint32_t failures = session.counters.failureCount;
     std::array<char, 24> count{};
     std::snprintf(count.data(), count.size(), "%ld", static_cast<long>(failures));
-    const bool written = Print(stream, "END_ERRORS\n") &&
+    const bool written = Flushed(stream, Print(stream, "END_ERRORS\n")) &&
                          FillField(stream, session.errorFile.statusPos,
                                    failures != 0 ? "FAIL" : "PASS") &&
                          FillField(stream, session.errorFile.errorsPos, count.data());
     // On a failure the stream stays open; the session's clean-up closes it.
-    if (!written || std::fflush(stream) != 0) return WriteFailed(session);
+    if (!written) return WriteFailed(session);
     const bool closed = std::fclose(session.errorFile.errorStream.release()) == 0;
     return closed ? kOk : WriteFailed(session);
 }

@@ -4,6 +4,7 @@
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
+#include "number_conversion.h"
 #include "scan/tap_state.h"
 
 namespace svf {
@@ -62,7 +63,7 @@ Status ExecuteRunTest(SvfSession& session) {
     // Only the part of the minimum time that the cycles did not cover is waited.
     if (elapsed < tap.runMinTime) {
         const VeltraApi* api = session.host.api;
-        const auto shortfall = static_cast<uint32_t>(tap.runMinTime - elapsed);
+        const auto shortfall = SaturatingCast<uint32_t>(tap.runMinTime - elapsed);
         if (Call<&VeltraApi::WaitTime>(api, shortfall, VELTRA_TIME_MICROSECONDS) != VELTRA_OK) {
             ReportError(session.host.report, "Error: Wait time failed; %s", ControllerErrorText(api));
             return kControllerFailed;

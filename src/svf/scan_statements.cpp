@@ -67,13 +67,14 @@ public:
         : words_(words), wordCount_(wordCount), capacity_(digitCount) {}
 
     // Stores one group's digits; 0 or 10 after reporting.
-    Status Append(const char* group, const SvfSession& session) {
+    Status Append(const char* group, size_t length, const SvfSession& session) {
         const char* c = group;
+        const char* const groupEnd = group + length;  // a NUL byte is a character too
         if (stored_ == 0) {
-            while (*c == '0') ++c;  // surplus leading zeros
+            while (c != groupEnd && *c == '0') ++c;  // surplus leading zeros
         }
         if (capacity_ == 0) return kOk;  // a zero-length pattern takes anything
-        const size_t count = std::strlen(c);
+        const auto count = static_cast<size_t>(groupEnd - c);
         const char* const end = c + std::min<size_t>(count, capacity_ - stored_);
         // Digit by digit up to the start of a word, then whole words (nearly
         // every digit of a long pattern), then the rest. A word holding a
@@ -93,7 +94,7 @@ public:
         for (; c != end; ++c) {
             if (!StoreDigit(*c, session)) return kSyntax;
         }
-        if (*c != '\0') {
+        if (c != groupEnd) {
             ReportStatementError(session, "shift pattern too long");
             return kSyntax;
         }
@@ -352,7 +353,7 @@ Status ParsePattern(uint32_t length, ScanKind kind, Pattern& pattern, SvfSession
             return token.status;
         }
         if (token.code == kTokenClose) break;
-        const Status status = packer.Append(token.text, session);
+        const Status status = packer.Append(token.text, token.length, session);
         if (status != kOk) return status;
     }
     packer.Finish();

@@ -1,11 +1,11 @@
 #include "svf/setting_statements.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
+#include "number_conversion.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"
 #include "svf/state_statements.h"
@@ -15,7 +15,6 @@ namespace {
 
 constexpr double kHzPerKhz = 1000.0;
 constexpr double kMinimumKhz = 1.0;
-constexpr int kDecimal = 10;
 
 void Warn(const SvfSession& session, const char* text) {
     ReportWarning(session.host.report, "%s %6ld : Warning\t: %s", kSvfLine, LineOf(session), text);
@@ -44,11 +43,6 @@ bool ScaleToKhz(SvfSession& session, int unit, double& value) {
     }
 }
 
-int32_t WholeKhz(double khz) {
-    constexpr double kMax = INT32_MAX;
-    return khz >= kMax ? INT32_MAX : static_cast<int32_t>(khz);
-}
-
 }  // namespace
 
 Status ParseFrequency(SvfSession& session) {
@@ -57,7 +51,7 @@ Status ParseFrequency(SvfSession& session) {
     // Without a value the statement returns to the highest allowed frequency.
     if (token.code == kTokenSemicolon) return ApplyFrequency(session, session.freq.maxFrequency);
     double value = 0.0;
-    if (token.code != kTokenNumber || ParseSvfNumber(token.text, &value) != 1) {
+    if (token.code != kTokenNumber || ParseSvfNumber({token.text, token.length}, &value) != 1) {
         return SyntaxError(session, "frequency value expected or semicolon");
     }
     char written[kLineBufferSize];  // the value as written, for the warning below
@@ -76,7 +70,7 @@ Status ParseFrequency(SvfSession& session) {
     }
     if (!TakeToken(session, token)) return kSyntax;
     if (token.code != kTokenSemicolon) return SyntaxError(session, "semicolon expected");
-    return ApplyFrequency(session, WholeKhz(value));
+    return ApplyFrequency(session, SaturatingCast<int32_t>(value));
 }
 
 // Reads only its value: the ";" after it belongs to the marked comment line
@@ -94,9 +88,8 @@ Status ParseCorrection(SvfSession& session) {
 Status ParseFlag(SvfSession& session) {
     Token token = NextToken(session);
     if (token.status != kOk) return token.status;
-    char* end = nullptr;
-    const long length = std::strtol(token.text, &end, kDecimal);
-    if (end == token.text) return SyntaxError(session, "length expected");
+    int32_t length = 0;
+    if (!ParseLeadingInt32(token.text, length)) return SyntaxError(session, "length expected");
     token = NextToken(session);
     if (token.status != kOk) return token.status;
     if (token.code != kTokenSemicolon) return SyntaxError(session, "semicolon expected");

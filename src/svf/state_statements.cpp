@@ -5,6 +5,7 @@
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
+#include "number_conversion.h"
 #include "scan/tap_state.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"
@@ -44,7 +45,7 @@ bool StableStateOf(const SvfSession& session, int code, int32_t& state) {
 }
 
 bool IsNumberToken(const Token& token, double& value) {
-    return token.code == kTokenNumber && ParseSvfNumber(token.text, &value) == 1;
+    return token.code == kTokenNumber && ParseSvfNumber({token.text, token.length}, &value) == 1;
 }
 
 // ---------------------------------------------------------------- TRST
@@ -115,13 +116,12 @@ uint32_t MinTimeOf(const SvfSession& session, double seconds) {
                       kSvfLine, LineOf(session));
         seconds = kMaxRunSeconds;
     }
-    const auto microseconds = static_cast<uint32_t>(seconds * kMicrosecondsPerSecond);
+    const auto microseconds = SaturatingCast<uint32_t>(seconds * kMicrosecondsPerSecond);
     return microseconds == 0 ? 1 : microseconds;
 }
 
 uint32_t TckCountOf(double count) {
-    constexpr double kMaxCount = UINT32_MAX;
-    const auto whole = count >= kMaxCount ? UINT32_MAX : static_cast<uint32_t>(count);
+    const auto whole = SaturatingCast<uint32_t>(count);
     return whole == 0 ? 1 : whole;
 }
 
@@ -194,9 +194,9 @@ Status ParseRunTestFields(SvfSession& session) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Appends the digits at `p` to `value`; false when there is none.
-bool ReadDigits(const char*& p, double& value) {
+bool ReadDigits(const char*& p, const char* end, double& value) {
     const char* start = p;
-    for (; IsDigit(*p); ++p) value = value * 10.0 + (*p - '0');
+    for (; p != end && IsDigit(*p); ++p) value = value * 10.0 + (*p - '0');
     return p != start;
 }
 
@@ -255,15 +255,16 @@ Status ParseRunTest(SvfSession& session) {
     return status;
 }
 
-int ParseSvfNumber(const char* text, double* value) {
-    const char* p = text;
+int ParseSvfNumber(std::string_view text, double* value) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
     double mantissa = 0.0;
-    const bool integerDigits = ReadDigits(p, mantissa);
+    const bool integerDigits = ReadDigits(p, end, mantissa);
     bool fractionDigits = false;
-    if (*p == '.') {
+    if (p != end && *p == '.') {
         ++p;
         double scale = 1.0;
-        for (; IsDigit(*p); ++p) {
+        for (; p != end && IsDigit(*p); ++p) {
             scale *= 10.0;
             mantissa += (*p - '0') / scale;
             fractionDigits = true;
@@ -272,16 +273,17 @@ int ParseSvfNumber(const char* text, double* value) {
     }
     if (!integerDigits && !fractionDigits) return 0;
     double exponent = 0.0;
-    if (*p == 'E' || *p == 'e') {
+    if (p != end && (*p == 'E' || *p == 'e')) {
         ++p;
-        if (*p == '+') ++p;
-        const bool negative = *p == '-';
+        if (p != end && *p == '+') ++p;
+        const bool negative = p != end && *p == '-';
         if (negative) ++p;
-        if (!ReadDigits(p, exponent)) return 0;
+        if (!ReadDigits(p, end, exponent)) return 0;
         if (negative) exponent = -exponent;
     }
-    if (*p != '\0') return 0;
-    *value = mantissa * std::pow(10.0, exponent);
+    if (p != end) return 0;
+    // 0 x 10^huge would be 0 x infinity = NaN, which passes every "0 or less" check.
+    *value = mantissa == 0.0 ? 0.0 : mantissa * std::pow(10.0, exponent);
     return 1;
 }
 

@@ -1,6 +1,8 @@
 // TRST, ENDIR, ENDDR, STATE and RUNTEST, and the SVF number syntax.
 #pragma once
 
+#include <string_view>
+
 #include "session.h"
 #include "status.h"
 
@@ -12,6 +14,8 @@ Status ParseState(SvfSession& session);
 Status ParseRunTest(SvfSession& session);
 
 // 1 when the whole text is an SVF number (its value in `value`), else 0.
-int ParseSvfNumber(const char* text, double* value);
+// The value is (integer part + fraction) x 10^exponent; a zero mantissa is 0
+// whatever the exponent, and a huge exponent gives infinity.
+int ParseSvfNumber(std::string_view text, double* value);
 
 }  // namespace svf

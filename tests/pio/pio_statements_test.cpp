@@ -210,8 +210,10 @@ INSTANTIATE_TEST_SUITE_P(
                   kE + "PIOMAP column 2 is missing; columns must be numbered 1 to 2 without gaps"},
         ErrorCase{"ColumnsNotFromOne", {"(2 A 3 B);"}, 1,
                   kE + "PIOMAP column 1 is missing; columns must be numbered 1 to 2 without gaps"},
-        ErrorCase{"SamePinTwice", {"(IN A OUT a);"}, 1,
-                  kE + "logical name 'a' is mapped more than once"},
+        // A name may come twice: only the column and count checks apply.
+        ErrorCase{"SameNameSameColumn", {"(1 A 1 a);"}, 1, kE + "column number 1 redefinition"},
+        ErrorCase{"MoreEntriesThanPins", {"(IN A IN A IN A IN A IN A IN A IN A IN A);"}, 1,
+                  kE + "PIOMAP mismatch with PIO mapping file"},
         ErrorCase{"MessageOnLineOfTheWord", {"(IN A", "", "OUT Nobody);"}, 1,
                   "SVF line      3 : Error\t: logical name 'Nobody' is not defined in the PIO "
                   "mapping file"},

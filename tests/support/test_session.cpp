@@ -28,6 +28,7 @@ void TestSession::SetLines(std::vector<std::string> lines) {
     session_.reader.linesInMemory = true;
     session_.reader.memoryLines = pointers_.data();
     session_.reader.lineBuffer[0] = '\0';
+    session_.reader.lineLength = 0;
     session_.reader.readPos = 0;
 }
 

@@ -157,13 +157,15 @@ constexpr bool IsPunctuation(char c) { return c == '(' || c == ')' || c == ';'; 
 // The characters that end a word: white space (as IsSpace) and punctuation.
 constexpr char kWordEnds[] = " \t\r\n\v\f();";
 
+constexpr size_t kMarkerLength = 3;
+
 // "!//" or "//!" with at least one more character: a marked comment line.
-bool IsMarker(const char* p) {
+// The line is NUL-terminated, so the three looks never pass its end.
+bool IsMarker(const char* p, size_t remaining) {
     const bool bang = p[0] == '!' && p[1] == '/' && p[2] == '/';
     const bool slashes = p[0] == '/' && p[1] == '/' && p[2] == '!';
-    return (bang || slashes) && p[3] != '\0';
+    return (bang || slashes) && remaining > kMarkerLength;
 }
-constexpr size_t kMarkerLength = 3;
 
 bool IsCommentStart(const char* p) { return p[0] == '!' || (p[0] == '/' && p[1] == '/'); }
 
@@ -172,6 +174,9 @@ void SkipSpaces(ReaderState& reader) {
 }
 
 const char* Current(const ReaderState& reader) { return reader.lineBuffer + reader.readPos; }
+size_t Remaining(const ReaderState& reader) {
+    return static_cast<size_t>(reader.lineLength - reader.readPos);
+}
 
 // Copies `length` characters at readPos into wordBuffer and moves past them
 // and the white space after them.
@@ -220,19 +225,20 @@ Status FetchMemoryLine(ReaderState& reader, bool& tooLong) {
     tooLong = line[length] != '\0';
     std::memcpy(reader.lineBuffer, line, length);
     reader.lineBuffer[length] = '\0';
+    reader.lineLength = static_cast<int32_t>(length);
     return kOk;
 }
 
 Status FetchFileLine(ReaderState& reader, bool& tooLong) {
-    if (reader.svfFile == nullptr ||
-        std::fgets(reader.lineBuffer, kLineBufferSize, reader.svfFile.get()) == nullptr) {
-        return kEndOfFile;
-    }
-    size_t length = std::strlen(reader.lineBuffer);
+    size_t length = reader.svfFile == nullptr ? 0
+                    : platform::ReadTextLine(reader.svfFile.get(), reader.lineBuffer,
+                                             kLineBufferSize);
+    if (length == 0) return kEndOfFile;
     tooLong = length == kFileReadLimit && reader.lineBuffer[length - 1] != '\n';
     while (length > 0 && (reader.lineBuffer[length - 1] == '\n' || reader.lineBuffer[length - 1] == '\r')) {
         reader.lineBuffer[--length] = '\0';
     }
+    reader.lineLength = static_cast<int32_t>(length);
     return kOk;
 }
 
@@ -247,6 +253,7 @@ Status ReadNextLine(SvfSession& session) {
     reader.readPos = 0;
     if (fetched != kOk) {
         reader.lineBuffer[0] = '\0';  // every later call ends the same way
+        reader.lineLength = 0;
         return fetched;
     }
     ++reader.lineNumber;
@@ -258,7 +265,7 @@ Status ReadNextLine(SvfSession& session) {
 
 Token Failure(SvfSession& session, Status status) {
     session.reader.wordBuffer[0] = '\0';
-    return Token{status, kTokenUnknown, session.reader.wordBuffer};
+    return Token{status, kTokenUnknown, session.reader.wordBuffer, 0};
 }
 
 // ---------------------------------------------------------- classifying
@@ -277,12 +284,16 @@ int ClassifyToken(const char* word, size_t length) {
 }
 
 // The length of the token at `p`: a punctuation character alone, else the
-// word up to white space or punctuation.
-size_t TokenLength(const char* p) {
+// word up to white space or punctuation, NUL bytes included.
+size_t TokenLength(const char* p, size_t remaining) {
     if (IsPunctuation(p[0])) return 1;
     // strcspn scans many characters a step; a loop over IsSpace and
     // IsPunctuation cost more than all other reading of a digit line.
-    return std::strcspn(p, kWordEnds);
+    size_t length = std::strcspn(p, kWordEnds);
+    while (length < remaining && p[length] == '\0') {
+        length += 1 + std::strcspn(p + length + 1, kWordEnds);
+    }
+    return length;
 }
 
 int ClassifyPioWord(const char* word, size_t length) {
@@ -302,10 +313,10 @@ int ClassifyPioWord(const char* word, size_t length) {
 
 // A PIOMAP word runs to white space; only a leading "(" and a trailing ");"
 // are split off, so pin names may hold any other character.
-size_t PioWordLength(const char* p) {
+size_t PioWordLength(const char* p, size_t remaining) {
     if (p[0] == '(') return 1;
     size_t length = 0;
-    while (p[length] != '\0' && !IsSpace(p[length])) ++length;
+    while (length < remaining && !IsSpace(p[length])) ++length;
     constexpr size_t kCloseLength = 2;
     if (length > kCloseLength && p[length - 2] == ')' && p[length - 1] == ';') length -= kCloseLength;
     return length;
@@ -318,19 +329,20 @@ Token NextToken(SvfSession& session) {
     for (;;) {
         SkipSpaces(reader);
         const char* p = Current(reader);
-        if (IsMarker(p)) {
+        const size_t remaining = Remaining(reader);
+        if (IsMarker(p, remaining)) {
             reader.embeddedStatement = true;
             reader.readPos += static_cast<int32_t>(kMarkerLength);
             continue;
         }
-        if (*p != '\0' && !IsCommentStart(p)) {
-            const size_t length = TokenLength(p);
+        if (remaining != 0 && !IsCommentStart(p)) {
+            const size_t length = TokenLength(p, remaining);
             TakeWord(reader, length);
             const int code = ClassifyToken(reader.wordBuffer, length);
             // On a marked comment line the first word that is no keyword
             // turns the rest of the line back into a comment.
             if (code != kTokenUnknown || !reader.embeddedStatement) {
-                return Token{kOk, code, reader.wordBuffer};
+                return Token{kOk, code, reader.wordBuffer, length};
             }
         }
         const Status status = ReadNextLine(session);
@@ -344,10 +356,12 @@ Token NextPioWord(SvfSession& session) {
     for (;;) {
         SkipSpaces(reader);
         const char* p = Current(reader);
-        if (*p != '\0' && !IsCommentStart(p)) {
-            const size_t length = PioWordLength(p);
+        const size_t remaining = Remaining(reader);
+        if (remaining != 0 && !IsCommentStart(p)) {
+            const size_t length = PioWordLength(p, remaining);
             TakeWord(reader, length);
-            return Token{kOk, ClassifyPioWord(reader.wordBuffer, length), reader.wordBuffer};
+            return Token{kOk, ClassifyPioWord(reader.wordBuffer, length), reader.wordBuffer,
+                         length};
         }
         const Status status = ReadNextLine(session);
         if (status == kEndOfFile) {
