@@ -393,6 +393,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error #CC03: Unexpected end of CNN file"},
         ErrorCase{"FormFeedRunAtEnd", kComplete + " \f\n\n",
                   "Error #CC03: Unexpected end of CNN file"},
+        // %c of the NUL byte ends the message text there.
+        ErrorCase{"NulInPattern", Channel("IR_SHIFT " + std::string("\0" "1", 2) + " TAP1\n"),
+                  "Unknown pattern character '"},
         ErrorCase{"Version120", "SYNTAX_VERSION 1.20\n",
                   "Unknown syntax version 1.20 near line 1  #CC03"},
         ErrorCase{"Version120Dotted", "\nsyntax_version\n1.2.0\n",

@@ -1,10 +1,12 @@
 // Whole runs through Svf_Execute on veltra-sim's built-in board: a file of
 // every statement that shifts nothing, read from a file and from memory; a
-// host abort; and the 4000-second limit of RUNTEST on the virtual clock.
+// host abort; the 4000-second limit of RUNTEST on the virtual clock; and the
+// example files played as written on Windows (CR LF, Ctrl-Z at the end).
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -167,5 +169,154 @@ INSTANTIATE_TEST_SUITE_P(Limits, LongWait,
                                          WaitRow{"RUNTEST 5000 SEC;", 4000000000u, true},
                                          WaitRow{"RUNTEST 1E4 SEC;", 4000000000u, true},
                                          WaitRow{"RUNTEST 3999.5 SEC;", 3999500000u, false}));
+
+// ------------------------------------------------- files written on Windows
+
+const std::string kExamples = SVF_EXAMPLES_DIR;
+
+struct ExampleRow {
+    const char* svf;
+    const char* board;  // under examples/boards; "" for the built-in one
+    bool viaBridge;     // through examples/cnn/bridge.cnn to board TAP 3
+};
+
+// What a run shows: the verdict, the messages, the controller calls and the
+// ERROR file.
+struct Outcome {
+    int32_t result;
+    uint32_t code;
+    Lines messages;
+    Lines trace;
+    std::string errorFile;
+};
+
+class WindowsText : public testing::TestWithParam<ExampleRow> {
+protected:
+    // Plays the example with every text file passed through `convert`.
+    Outcome Play(std::string (*convert)(const std::string&)) {
+        svftest::JobParts parts;
+        const ExampleRow& row = GetParam();
+        if (*row.board != '\0') {
+            EXPECT_EQ(VeltraSim_LoadBoardFile((kExamples + "/boards/" + row.board).c_str()), 0);
+        }
+        const std::string svfPath =
+            dir.Write("play.svf", convert(svftest::ReadFile(kExamples + "/svf/" + row.svf)));
+        const std::string errorPath = dir.PathOf("play.err");
+        const std::string cnnPath =
+            dir.Write("play.cnn", convert(svftest::ReadFile(kExamples + "/cnn/bridge.cnn")));
+        parts.info.svfSource = svfPath.c_str();
+        parts.info.errorFile = errorPath.c_str();
+        if (row.viaBridge) {
+            parts.info.tap = 3;
+            parts.info.totalIrLength = 8;
+            parts.info.totalBypassLength = 1;
+            parts.info.cnnFile = cnnPath.c_str();
+        }
+        const int32_t result = Svf_Execute(parts.sim.api(), parts.log.report(), &parts.info);
+        return {result, parts.log.report()->resultCode, parts.log.Texts(), svftest::Trace(),
+                svftest::ReadFile(errorPath)};
+    }
+
+    TempDir dir;
+};
+
+std::string AsWritten(const std::string& text) { return text; }
+std::string WithCrLf(const std::string& text) {
+    std::string converted;
+    for (const char c : text) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return converted;
+}
+// Whatever follows a Ctrl-Z is never read.
+std::string WithCtrlZ(const std::string& text) { return WithCrLf(text) + "\x1A" + "BOGUS;\r\n"; }
+
+TEST_P(WindowsText, PlaysAsTheFileWrittenWithLineFeeds) {
+    const Outcome original = Play(AsWritten);
+    ASSERT_FALSE(original.trace.empty());
+    for (const auto convert : {WithCrLf, WithCtrlZ}) {
+        const Outcome converted = Play(convert);
+        EXPECT_EQ(converted.result, original.result);
+        EXPECT_EQ(converted.code, original.code);
+        EXPECT_EQ(converted.messages, original.messages);
+        EXPECT_EQ(converted.trace, original.trace);
+        EXPECT_EQ(converted.errorFile, original.errorFile);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, WindowsText,
+    testing::Values(ExampleRow{"idcode.svf", "", false}, ExampleRow{"idcode_fail.svf", "", false},
+                    ExampleRow{"readback.svf", "", false}, ExampleRow{"syntax_error.svf", "", false},
+                    ExampleRow{"loopback_pass.svf", "loopback.toml", false},
+                    ExampleRow{"loopback_fail.svf", "loopback.toml", false},
+                    ExampleRow{"chain_idcodes.svf", "three-devices.toml", false},
+                    ExampleRow{"chain_user1.svf", "three-devices.toml", false},
+                    ExampleRow{"chain_middle_idcode.svf", "three-idcodes.toml", false},
+                    ExampleRow{"idcode.svf", "bridge.toml", true}),
+    [](const testing::TestParamInfo<ExampleRow>& param) {
+        std::string name = std::string(param.param.svf) + (param.param.viaBridge ? "_cnn" : "");
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+// --------------------------------------------- what the host's machine hands over
+
+// Which of the job's paths names a folder instead of a file.
+enum class Folder { kNone, kSvf, kErrorFile, kCnn, kPioMap };
+
+struct HostileRow {
+    const char* name;
+    std::string svf;
+    Folder folder;
+    uint32_t code;
+    std::string error;  // the first error; "{}" stands for the folder's path
+};
+
+class HostileInput : public testing::TestWithParam<HostileRow>, protected svftest::JobParts {};
+
+TEST_P(HostileInput, GetsTheErrorOfItsKind) {
+    const HostileRow& row = GetParam();
+    const std::string folder = dir.PathOf("folder");
+    std::filesystem::create_directory(folder);
+    const std::string svfPath = dir.Write("test.svf", row.svf);
+    const std::string errorPath = dir.PathOf("test.err");
+    info.svfSource = row.folder == Folder::kSvf ? folder.c_str() : svfPath.c_str();
+    info.errorFile = row.folder == Folder::kErrorFile ? folder.c_str() : errorPath.c_str();
+    if (row.folder == Folder::kCnn) info.cnnFile = folder.c_str();
+    if (row.folder == Folder::kPioMap) {
+        info.flags |= SVF_FLAG_PIO;
+        info.pioMapFile = folder.c_str();
+    }
+    EXPECT_EQ(Svf_Execute(sim.api(), log.report(), &info), SVF_RETURN_ERROR) << log.Dump();
+    EXPECT_EQ(log.report()->resultCode, row.code);
+    const std::vector<std::string> errors = log.Errors();
+    ASSERT_FALSE(errors.empty());
+    std::string want = row.error;
+    if (const size_t at = want.find("{}"); at != std::string::npos) want.replace(at, 2, folder);
+    EXPECT_EQ(errors.front(), want);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+using namespace std::string_literals;
+const std::string kAt1 = "SVF line      1 : Error\t: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, HostileInput,
+    testing::Values(
+        HostileRow{"SvfFolder", "", Folder::kSvf, 2, "Error: Unable to open file '{}'"},
+        HostileRow{"ErrorFileFolder", "STATE IDLE;\n", Folder::kErrorFile, 2,
+                   "Error: Unable to open file '{}'"},
+        HostileRow{"CnnFolder", "", Folder::kCnn, 40, "Error opening file '{}'  #CC01"},
+        HostileRow{"PioMapFolder", "", Folder::kPioMap, 2,
+                   "Error: Unable to open PIO mapping file '{}'"},
+        // A NUL byte is a character: it counts toward the line length and
+        // is an illegal character in a pattern (%c ends the text there).
+        HostileRow{"NulInLongLine", "\0"s + std::string(500, ' ') + "\n", Folder::kNone, 10,
+                   kAt1 + "maximum line length of 500 exceeded"},
+        HostileRow{"NulInPattern", "SIR 8 TDI (0\0);\n"s, Folder::kNone, 10,
+                   kAt1 + "illegal character '"},
+        HostileRow{"NulInCommand", "STATE\0 IDLE;\n"s, Folder::kNone, 10,
+                   kAt1 + "unknown SVF command STATE"}),
+    [](const testing::TestParamInfo<HostileRow>& param) { return std::string(param.param.name); });
 
 }  // namespace

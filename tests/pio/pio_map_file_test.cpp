@@ -126,6 +126,16 @@ INSTANTIATE_TEST_SUITE_P(
                     kLine + "3 of PIO mapping file: <pin_name> 'user0' is already defined"},
         GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", 104,
                     kLine + "4" + kPinOrEnd + "'BAD'"},
+        // Read as the Windows text mode reads it: CR LF is one line end,
+        // Ctrl-Z ends the file.
+        GrammarCase{"CrLfIsOneLineEnd", "PIO_PIN_LIST\r\nKWZ_PIO_1_1 A\r\n\r\nBAD B\r\n", 104,
+                    kLine + "4" + kPinOrEnd + "'BAD'"},
+        GrammarCase{"CtrlZEndsTheFile", "PIO_PIN_LIST\r\nUSER0 A\r\nEND_PIO_PIN_LIST\r\n\x1A" "B\r\n",
+                    0, ""},
+        // A NUL byte is a character of the name: these two names differ.
+        GrammarCase{"NulInsideNames",
+                    std::string("PIO_PIN_LIST\nUSER0 A\0B\nUSER1 A\0C\nEND_PIO_PIN_LIST\n", 50), 0,
+                    ""},
         GrammarCase{"CommentInsideWordKeepsLineCount",
                     "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", 104,
                     kLine + "3" + kPinOrEnd + "'BAD'"},

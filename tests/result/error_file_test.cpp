@@ -147,5 +147,4 @@ TEST_F(ErrorFileTest, UnopenableFileIsReported) {
     EXPECT_EQ(session.errorFile.errorStream, nullptr);
 }
 
-
 }  // namespace
