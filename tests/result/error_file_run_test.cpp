@@ -86,6 +86,8 @@ struct CutRow {
     size_t writeErrors;
 };
 
+void PrintTo(const CutRow& row, std::ostream* os) { *os << row.name; }
+
 class CutErrorFile : public ::testing::TestWithParam<CutRow>, protected svftest::JobParts {};
 
 TEST_P(CutErrorFile, ReportsEveryLostPieceOnce) {
