@@ -345,13 +345,6 @@ TEST_F(CnnFileTest, WhiteSpaceRunsCountTheirNewlines) {
               std::vector<std::string>{"Unknown Tester Channel BAD near line 5  #CC05"});
 }
 
-TEST_F(CnnFileTest, FileThatCannotBeOpenedIsReported) {
-    const std::string missing = dir_.PathOf("missing.cnn");
-    EXPECT_EQ(svf::ReadCnnFile(missing.c_str(), log_.report()), nullptr);
-    EXPECT_EQ(log_.Texts(),
-              std::vector<std::string>{"Error opening file '" + missing + "'  #CC01"});
-}
-
 struct ErrorCase {
     const char* name;
     std::string text;     // whole file

@@ -139,12 +139,4 @@ TEST_F(ErrorFileTest, PioRecordNumbersRiseTenToALine) {
                                             "END_ERRORS\n"));
 }
 
-TEST_F(ErrorFileTest, UnopenableFileIsReported) {
-    const std::string missing = dir.PathOf("no/such/folder/errors.txt");
-    session.paths.errorPath = missing.c_str();
-    EXPECT_EQ(svf::CreateErrorFile(session), svf::kNotSupported);
-    EXPECT_THAT(log.Errors(), ElementsAre("Error: Unable to open file '" + missing + "'"));
-    EXPECT_EQ(session.errorFile.errorStream, nullptr);
-}
-
 }  // namespace

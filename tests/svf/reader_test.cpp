@@ -234,10 +234,6 @@ TEST_F(FileReaderTest, NulIsACharacterOfItsWord) {
               (TokenList{{0, word}, {0, word}, {40, "("}}));
 }
 
-TEST_F(FileReaderTest, EmptyFileEndsAtOnce) {
-    EXPECT_EQ(NextToken(StartFile("")).status, svf::kEndOfFile);
-}
-
 // ------------------------------------------------------------- PIOMAP words
 
 struct PioCase {
