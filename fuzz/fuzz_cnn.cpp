@@ -15,10 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (svf::CheckBoardTap(model.get(), tap) == 0) info.tap = tap;
     }
     info.flags = SVF_FLAG_LINES_IN_MEMORY;
-    info.svfSource = lines.data();
+    info.svfSource = lines.pointers.data();
     info.cnnFile = cnnPath.c_str();
     info.totalIrLength = 8;
     info.totalBypassLength = 1;
-    fuzz::Play(info);
-    return 0;
+    return fuzz::Play(info);
 }

@@ -9,8 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::MemoryLines lines(input.substr(std::min(split + 3, input.size())));
     SvfInfo info{};
     info.flags = SVF_FLAG_LINES_IN_MEMORY | SVF_FLAG_PIO;
-    info.svfSource = lines.data();
+    info.svfSource = lines.pointers.data();
     info.pioMapFile = mapPath.c_str();
-    fuzz::Play(info);
-    return 0;
+    return fuzz::Play(info);
 }

@@ -1,10 +1,8 @@
 // What the fuzz targets share: one job through Svf_Execute against svfplay's
-// null controller (no board, so long scans cost little), with messages
-// formatted and dropped, and side files written where the job reads them.
+// null controller (no board, so long scans cost little), messages formatted
+// and dropped, side files written where the job reads them.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -15,36 +13,28 @@
 
 #include "api/controller/controller.h"
 #include "null_controller.h"
-#include "svfplayer/svf_player.h"
 
 namespace fuzz {
 
 // The host's line array: `text` cut at line feeds; a NUL byte ends its line
 // early, as the host's lines are C strings.
-class MemoryLines {
-public:
+struct MemoryLines {
     explicit MemoryLines(std::string_view text) {
-        for (size_t start = 0; start <= text.size();) {
-            const size_t end = std::min(text.find('\n', start), text.size());
-            lines_.emplace_back(text.substr(start, end - start));
-            start = end + 1;
+        for (size_t start = 0, end = 0; start <= text.size(); start = end + 1) {
+            end = std::min(text.find('\n', start), text.size());
+            lines.emplace_back(text.substr(start, end - start));
         }
-        for (const std::string& line : lines_) pointers_.push_back(line.c_str());
-        pointers_.push_back(nullptr);
+        for (const std::string& line : lines) pointers.push_back(line.c_str());
+        pointers.push_back(nullptr);
     }
-    const void* data() const { return pointers_.data(); }
-
-private:
-    std::vector<std::string> lines_;
-    std::vector<const char*> pointers_;
+    std::vector<std::string> lines;
+    std::vector<const char*> pointers;
 };
 
-// A file of this process.
 inline std::string PathOf(const char* name) {
     return "/tmp/svf-fuzz-" + std::to_string(getpid()) + "-" + name;
 }
 
-// PathOf(name) holding `bytes`.
 inline std::string WriteFile(const char* name, std::string_view bytes) {
     const std::string path = PathOf(name);
     if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
@@ -56,7 +46,7 @@ inline std::string WriteFile(const char* name, std::string_view bytes) {
 
 inline void DropMessage(void*, const SvfMessage*) {}
 
-inline int32_t Play(SvfInfo& info) {
+inline int Play(SvfInfo& info) {
     // The null controller lives in the fuzzer itself, which has no version.
     svf::SetControllerVersionOverride(svf::MakeVersion(2, 2));
     SvfReport report{};
@@ -64,7 +54,8 @@ inline int32_t Play(SvfInfo& info) {
     report.verbosity = SVF_LEVEL_NOTE;
     info.tap = info.tap != 0 ? info.tap : 1;
     info.frequencyKhz = 1000;
-    return Svf_Execute(svfplay::NullControllerApi(), &report, &info);
+    Svf_Execute(svfplay::NullControllerApi(), &report, &info);
+    return 0;
 }
 
 }  // namespace fuzz

@@ -11,12 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         info.svfSource = svfPath.c_str();
         info.errorFile = errorPath.c_str();
         info.flags = (data[0] & 2) != 0 ? SVF_FLAG_NUMBERED_ERRORS : 0;
-        fuzz::Play(info);
-        return 0;
+        return fuzz::Play(info);
     }
     const fuzz::MemoryLines lines(text);
-    info.svfSource = lines.data();
+    info.svfSource = lines.pointers.data();
     info.flags = SVF_FLAG_LINES_IN_MEMORY;
-    fuzz::Play(info);
-    return 0;
+    return fuzz::Play(info);
 }

@@ -1,6 +1,5 @@
-// Replays fuzz inputs without libFuzzer: every file named, or found in a
-// folder named, goes once through the target. Lets the normal build (with
-// its sanitizers) run the seeds and every crash input kept as a seed.
+// Replays fuzz inputs without libFuzzer: every file of the folders named goes
+// once through the target, under the build's sanitizers.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,18 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 int main(int argc, char** argv) {
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
-        std::filesystem::path arg(argv[i]);
-        auto replay = [&](const std::filesystem::path& file) {
-            std::ifstream in(file, std::ios::binary);
+        const std::filesystem::path arg(argv[i]);
+        for (const auto& entry : std::filesystem::is_directory(arg)
+                                     ? std::filesystem::directory_iterator(arg)
+                                     : std::filesystem::directory_iterator()) {
+            std::ifstream in(entry.path(), std::ios::binary);
             const std::string bytes{std::istreambuf_iterator<char>(in), {}};
             LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
             ++replayed;
-        };
-        if (!std::filesystem::is_directory(arg)) {
-            replay(arg);
-            continue;
         }
-        for (const auto& entry : std::filesystem::directory_iterator(arg)) replay(entry.path());
     }
     return replayed > 0 ? 0 : 1;
 }
