@@ -140,7 +140,14 @@ class Served:
                       "-c", "remote_bitbang host 127.0.0.1", "-c", "remote_bitbang port " + self.port,
                       "-c", "transport select jtag",
                       "-c", "reset_config trst_only"] + taps + ["-c", "init"]  # trst_only
-        self.prefix = parse_log(self.session([])[1])  # init_prefix
+        (_, output), log = self.session(["-c", "scan_chain"])
+        self.prefix = parse_log(log)  # init_prefix
+        # init must find the chain as the board describes it: scan_chain lists
+        # each IDCODE read next to the one expected.
+        for device in chain:
+            if "idcode" in device and "0x%08x 0x%08x" % ((device["idcode"],) * 2) not in output:
+                self.close()
+                raise RuntimeError("OpenOCD's init did not find the chain:\n" + output)
 
     def session(self, commands):
         """(OpenOCD's return code and output, the update log) of one session."""
