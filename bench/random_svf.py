@@ -25,7 +25,7 @@ STABLE = ("RESET", "IDLE", "DRPAUSE", "IRPAUSE")
 STATE_NAMES = STABLE + ("DRSELECT", "DRCAPTURE", "DRSHIFT", "DREXIT1", "DREXIT2", "DRUPDATE",
                         "IRSELECT", "IRCAPTURE", "IRSHIFT", "IREXIT1", "IREXIT2", "IRUPDATE")
 # Controller table slots and codes (the controller interface of the player).
-SLOT_RESET_TAP, SLOT_SET_TAP_STATE, SLOT_SHIFT_DR, SLOT_SHIFT_IR = 8, 10, 11, 12
+SLOT_SET_TAP_STATE, SLOT_SHIFT_DR, SLOT_SHIFT_IR = 10, 11, 12
 SLOT_SET_STOP_STATE, SLOT_SHIFT_DR_LONG, SLOT_SET_TRST = 19, 52, 57
 SLOT_COUNT = 58
 MAX_SHORT_SHIFT = 65535
@@ -82,7 +82,6 @@ class Sim:
         def slot(number, *arguments):
             return ctypes.CFUNCTYPE(u32, *arguments)(table[number])
         self.tap = tap
-        self.reset_tap = slot(SLOT_RESET_TAP, u32)
         self.set_tap_state = slot(SLOT_SET_TAP_STATE, u32, u32)
         self.set_stop_state = slot(SLOT_SET_STOP_STATE, u32)
         self.set_trst = slot(SLOT_SET_TRST, u32, u32)
@@ -134,7 +133,7 @@ class Generator:
         self.state = "RESET"  # the player resets the TAP before the first statement
         self.end = {"IR": "IDLE", "DR": "IDLE"}
         self.run_state, self.run_end = "IDLE", "IDLE"
-        # Per scan kind: length, TDI, MASK, SMASK as the sticky rules leave them.
+        # Per scan kind: length, TDI and MASK as the sticky rules leave them.
         self.sticky = {kind: None for kind in ("HIR", "TIR", "HDR", "TDR", "SIR", "SDR")}
         self.compares = []  # (line index, length, tdo, mask) of every TDO given
         self.target = len(chain) - 1 if chain else 0
@@ -158,7 +157,7 @@ class Generator:
         if bits:
             text += pattern("TDI", tdi, bits)
         self.lines.append(text + ";")
-        self.sticky[kind] = {"bits": bits, "tdi": tdi, "mask": None, "smask": None}
+        self.sticky[kind] = {"bits": bits, "tdi": tdi, "mask": None}
 
     def scan(self, kind, bits, tdi=None, with_tdo=None):
         register = kind[1:]
@@ -193,10 +192,7 @@ class Generator:
         elif text_mask:
             text += text_mask
         self.lines.append(text + smask_text + ";")
-        self.sticky[kind] = {"bits": bits, "tdi": tdi, "mask": mask, "smask": None}
-
-    def ir_length(self):
-        return self.chain[self.target]["ir_length"] if self.chain else 8
+        self.sticky[kind] = {"bits": bits, "tdi": tdi, "mask": mask}
 
     def sir(self):
         device = self.chain[self.target] if self.chain else DEFAULT_DEVICE
