@@ -30,7 +30,11 @@
 extern "C" {
 #endif
 
-#define VELTRA_BRIDGE_API __attribute__((visibility("default")))
+#if defined(_WIN32)
+#  define VELTRA_BRIDGE_API /* not built for Windows; hosts still use the names */
+#else
+#  define VELTRA_BRIDGE_API __attribute__((visibility("default")))
+#endif
 #define VELTRA_BRIDGE_ADAPTER_VARIABLE "VELTRA_BRIDGE_ADAPTER"
 #define VELTRA_BRIDGE_OPEN_SYMBOL "VeltraBridge_Open"
 #define VELTRA_BRIDGE_LAST_ERROR_SYMBOL "VeltraBridge_LastError"
