@@ -63,6 +63,11 @@ bool Parse(const std::string& adapter, Spec& spec, std::string& error) {
     }
     const size_t colon = head.find(':');
     spec.kind = head.substr(0, colon);
+    if (spec.kind != "remote_bitbang" && spec.kind != "unix" && spec.kind != "xvc" &&
+        spec.kind != "ftdi") {
+        error = "unknown adapter kind '" + spec.kind + "' (remote_bitbang, unix, xvc, ftdi)";
+        return false;
+    }
     if (colon == std::string::npos) {
         error = "adapter '" + adapter + "' has no address";
         return false;
@@ -134,10 +139,6 @@ std::unique_ptr<Transport> OpenAdapter(const std::string& adapter, std::string& 
     Spec spec;
     if (!Parse(adapter, spec, error)) return nullptr;
     if (spec.kind == "ftdi") return OpenFtdiAdapter(spec, error);
-    if (spec.kind != "remote_bitbang" && spec.kind != "xvc") {
-        error = "unknown adapter kind '" + spec.kind + "' (remote_bitbang, unix, xvc, ftdi)";
-        return nullptr;
-    }
     Socket socket;
     if (!Connect(spec, socket, error)) return nullptr;
     if (spec.kind == "xvc") return MakeXvc(std::move(socket), error);

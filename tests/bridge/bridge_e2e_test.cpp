@@ -17,6 +17,7 @@
 #include "bridge.h"
 #include "bridge/mpsse_emulator.h"
 #include "support/test_session.h"
+#include "tools/process.h"
 #include "transports.h"
 
 namespace {
@@ -164,6 +165,49 @@ TEST(BridgeE2e, EveryExampleGivesTheInProcessOutcomeThroughEveryTransport) {
     }
 }
 
+struct SvfplayRow {
+    const char* name;
+    const char* adapter;  // "rb" or "xvc": the server's; else as written
+    bool inEnvironment;   // VELTRA_BRIDGE_ADAPTER and --controller instead of --adapter
+    const char* svf;
+    int exitCode;
+    const char* output;  // expected in stdout or stderr
+};
+
+TEST(BridgeE2e, SvfplayPlaysThroughTheAdapterItIsGiven) {
+    Server server("");
+    const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    svftest::TempDir temp;
+    const std::string errors = temp.PathOf("errors.txt");
+    const SvfplayRow rows[] = {
+        {"remote_bitbang", "rb", false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"xvc", "xvc", false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"environment", "xvc", true, "idcode.svf", 0, "STATUS\tPASS"},
+        {"unknown kind", "jlink:1", false, "idcode.svf", 2,
+         "svfplay: error: cannot open adapter 'jlink:1': unknown adapter kind 'jlink'"},
+        {"fail", "rb", false, "idcode_fail.svf", 1, "STATUS\tFAIL"},
+    };
+    for (const SvfplayRow& row : rows) {
+        const std::string name = row.adapter;
+        const std::string adapter =
+            name == "rb" ? server.RemoteBitbang() : name == "xvc" ? server.Xvc() : name;
+        std::vector<std::string> args = {(dir / "svfplay").string(), "--adapter", adapter};
+        if (row.inEnvironment) {
+            args = {"VELTRA_BRIDGE_ADAPTER=" + adapter, args[0], "--controller",
+                    (dir / "libveltra_bridge.so.2").string()};
+        }
+        args.insert(args.end(), {"--error-file", errors, kExamples + "/svf/" + row.svf});
+        const auto run = row.inEnvironment ? svftest::RunProcess("/usr/bin/env", args)
+                                           : svftest::RunProcess(args[0], {args.begin() + 1, args.end()});
+        EXPECT_EQ(run.exitCode, row.exitCode) << row.name << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(row.output), std::string::npos) << row.name;
+    }
+    // idcode_fail's ERROR file (the last run) as in-process.
+    svftest::SimSession sim;
+    EXPECT_EQ(svftest::ReadFile(errors),
+              Play(Veltra_GetApi(), kExamples + "/svf/idcode_fail.svf", true).errorFile);
+}
+
 // Long DR scans (2 Mbit each) with TDO, so the transport is busy reading.
 std::string LongScans(int count) {
     constexpr int kDigitsPerLine = 400;
@@ -204,7 +248,7 @@ TEST(BridgeE2e, TransportFaultsEndTheRunWithTheControllerFailure) {
         {"server killed mid-shift",
          [&](std::function<void()>& fault) {
              fault = [&] {
-                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                  server.Kill();
              };
              return Over(server.RemoteBitbang());
