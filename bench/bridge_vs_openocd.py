@@ -109,6 +109,10 @@ def main():
                                                 "--adapter", "remote_bitbang:127.0.0.1:" + rb, f],
             "bridge xvc": lambda f: [str(binaries / "svfplay"), "-v", "0",
                                      "--adapter", "xvc:127.0.0.1:" + xvc, f],
+            # The player compares: every scan with TDO waits for its capture.
+            "bridge remote_bitbang, ERROR file": lambda f: [
+                str(binaries / "svfplay"), "-v", "0", "--error-file", str(directory / "errors.txt"),
+                "--adapter", "remote_bitbang:127.0.0.1:" + rb, f],
             "OpenOCD remote_bitbang": lambda f: [
                 args.openocd, "-c", "adapter driver remote_bitbang",
                 "-c", "remote_bitbang host 127.0.0.1", "-c", "remote_bitbang port " + rb,

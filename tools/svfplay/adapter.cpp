@@ -1,5 +1,8 @@
 #include "adapter.h"
 
+#include <initializer_list>
+#include <string_view>
+
 #include "shared_library.h"
 #include "veltra_bridge.h"
 
@@ -13,6 +16,14 @@ constexpr const char* kBridgeLibraryName = "veltra_bridge_64.dll";
 #else
 constexpr const char* kBridgeLibraryName = "libveltra_bridge.so.2";
 #endif
+
+// Appends the pieces in order (operator+ chains on strings trip a false
+// -Wrestrict in some GCC versions at -O3).
+std::string Join(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (const auto part : parts) text.append(part);
+    return text;
+}
 
 }  // namespace
 
@@ -28,11 +39,11 @@ std::unique_ptr<Controller> OpenAdapter(const std::string& adapter,
     const auto lastError =
         bridge.Function<VeltraBridgeLastErrorFunction>(VELTRA_BRIDGE_LAST_ERROR_SYMBOL);
     if (open == nullptr || lastError == nullptr) {
-        error = "'" + path.string() + "' is not the bridge (no " VELTRA_BRIDGE_OPEN_SYMBOL ")";
+        error = Join({"'", path.string(), "' is not the bridge (no ", VELTRA_BRIDGE_OPEN_SYMBOL, ")"});
         return nullptr;
     }
     if (open(adapter.c_str()) != 0) {
-        error = "cannot open adapter '" + adapter + "': " + lastError();
+        error = Join({"cannot open adapter '", adapter, "': ", lastError()});
         return nullptr;
     }
     return controller;
