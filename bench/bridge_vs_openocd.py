@@ -3,59 +3,34 @@
 bridge (remote_bitbang and XVC) and with OpenOCD's remote_bitbang adapter.
 
   bridge_vs_openocd.py [--bin DIR] [--repeat N] [--dir DIR]
-                       [--long-bits N] [--long-scans N] [--short-scans N]
+                       [--long-bits N] [--short-scans N]
 
 veltra-serve (from DIR, default build/native-release/bin) serves its built-in
-board on loopback. Two files are written into --dir, both passing on that
-board: "long" (the device in BYPASS, then --long-scans SDRs of --long-bits
-bits with TDO and MASK) and "short" (--short-scans SIR/SDR pairs reading the
-IDCODE). svfplay runs without an ERROR file, so the bridge compares and
+board on loopback. random_svf.py writes the two benchmark files into --dir,
+both passing on that board: "long" (one SDR of --long-bits bits with TDO) and
+"short" (--short-scans SIR/SDR pairs with TDO). svfplay runs without an ERROR file, so the bridge compares and
 pipelines. Every run must pass. Prints the best wall time of N runs per tool
 and file, and the ratio OpenOCD / bridge.
 """
 
 import argparse
-import random
 import re
 import subprocess
 import sys
 import time
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
-IR_LENGTH = 8
-BYPASS = "FF"
-IDCODE_INSTRUCTION = "01"
-IR_CAPTURE = "01"
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parent
+IR_LENGTH = 8  # the built-in board's device
 IDCODE = "0123A093"
-DIGITS_PER_LINE = 400
-SEED = 13
 
 
-def pattern(value, bits):
-    text = "%0*X" % ((bits + 3) // 4, value)
-    lines = [text[i:i + DIGITS_PER_LINE] for i in range(0, len(text), DIGITS_PER_LINE)]
-    return "(\n%s\n)" % "\n".join(lines)
-
-
-def write_long(path, bits, scans):
-    rng = random.Random(SEED)
-    everything = (1 << bits) - 1
-    with open(path, "w") as out:
-        out.write("SIR %d TDI (%s);\n" % (IR_LENGTH, BYPASS))
-        for _ in range(scans):
-            tdi = rng.getrandbits(bits)
-            # BYPASS captures 0 and delays TDI by one clock.
-            tdo = (tdi << 1) & everything
-            out.write("SDR %d TDI %s TDO %s MASK %s;\n"
-                      % (bits, pattern(tdi, bits), pattern(tdo, bits), pattern(everything, bits)))
-
-
-def write_short(path, scans):
-    with open(path, "w") as out:
-        for _ in range(scans):
-            out.write("SIR %d TDI (%s) TDO (%s);\n" % (IR_LENGTH, IDCODE_INSTRUCTION, IR_CAPTURE))
-            out.write("SDR 32 TDI (00000000) TDO (%s);\n" % IDCODE)
+def generate(binaries, kind, path, count):
+    """The benchmark files of random_svf.py: they pass on the served board."""
+    subprocess.run([sys.executable, str(HERE / "random_svf.py"), str(path),
+                    "--sim", str(binaries / "libveltra.so"), "--%s" % kind, str(count)],
+                   check=True)
 
 
 def start_server(binary):
@@ -88,8 +63,7 @@ def main():
     parser.add_argument("--bin", default=str(ROOT / "build/native-release/bin"))
     parser.add_argument("--dir", default="/tmp/svf-bridge-bench")
     parser.add_argument("--repeat", type=int, default=3)
-    parser.add_argument("--long-bits", type=int, default=1000000)
-    parser.add_argument("--long-scans", type=int, default=4)
+    parser.add_argument("--long-bits", type=int, default=4000000)
     parser.add_argument("--short-scans", type=int, default=5000)
     parser.add_argument("--openocd", default="openocd")
     args = parser.parse_args()
@@ -98,8 +72,8 @@ def main():
     directory = Path(args.dir)
     directory.mkdir(parents=True, exist_ok=True)
     files = {"long": directory / "long.svf", "short": directory / "short.svf"}
-    write_long(files["long"], args.long_bits, args.long_scans)
-    write_short(files["short"], args.short_scans)
+    generate(binaries, "long-bits", files["long"], args.long_bits)
+    generate(binaries, "short-scans", files["short"], args.short_scans)
 
     server, ports = start_server(binaries / "veltra-serve")
     try:
