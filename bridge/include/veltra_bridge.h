@@ -30,14 +30,14 @@
 extern "C" {
 #endif
 
-#if defined(_WIN32)
-#  define VELTRA_BRIDGE_API /* not built for Windows; hosts still use the names */
-#else
-#  define VELTRA_BRIDGE_API __attribute__((visibility("default")))
-#endif
 #define VELTRA_BRIDGE_ADAPTER_VARIABLE "VELTRA_BRIDGE_ADAPTER"
 #define VELTRA_BRIDGE_OPEN_SYMBOL "VeltraBridge_Open"
 #define VELTRA_BRIDGE_LAST_ERROR_SYMBOL "VeltraBridge_LastError"
+
+/* The bridge is not built for Windows: there hosts get only the names and
+ * function types below, to report that it is missing. */
+#if !defined(_WIN32)
+#define VELTRA_BRIDGE_API __attribute__((visibility("default")))
 
 /* The controller table (the convention every controller library follows). */
 VELTRA_BRIDGE_API const VeltraApi *Veltra_GetApi(void);
@@ -50,6 +50,7 @@ VELTRA_BRIDGE_API const char *VeltraBridge_LastError(void);
 
 /* Lets the adapter go (a remote_bitbang server is told the client leaves). */
 VELTRA_BRIDGE_API void VeltraBridge_Close(void);
+#endif
 
 typedef int32_t (*VeltraBridgeOpenFunction)(const char *adapter);
 typedef const char *(*VeltraBridgeLastErrorFunction)(void);

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "bridge.h"
@@ -45,14 +46,17 @@ std::string BoardPath(const Example& e) {
     return *e.board ? kExamples + "/boards/" + e.board : "";
 }
 
+std::filesystem::path BinaryDir() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
 // veltra-serve on ports the system picks; killed with the object.
 class Server {
 public:
     explicit Server(const std::string& board) {
         int out[2];
         if (pipe(out) != 0) return;
-        const auto program =
-            std::filesystem::read_symlink("/proc/self/exe").parent_path() / "veltra-serve";
+        const auto program = BinaryDir() / "veltra-serve";
         std::vector<std::string> args = {program.string()};
         if (!board.empty()) args.insert(args.end(), {"--board", board});
         pid_ = fork();
@@ -143,23 +147,56 @@ const VeltraApi* Over(const std::string& adapter) {
     return bridge::Table();
 }
 
-TEST(BridgeE2e, EveryExampleGivesTheInProcessOutcomeThroughEveryTransport) {
+// Every example, and random files that pass on their board with copies that
+// have one TDO bit flipped (bench/random_svf.py, seeds 1 to 3).
+std::vector<std::pair<std::string, std::string>> FilesAndBoards() {
+    std::vector<std::pair<std::string, std::string>> files;
     for (const Example& e : kExampleFiles) {
-        const std::string svf = kExamples + "/svf/" + e.svf;
-        Server server(BoardPath(e));
+        files.emplace_back(kExamples + "/svf/" + e.svf, BoardPath(e));
+    }
+    const std::string boards[] = {"", kExamples + "/boards/three-devices.toml",
+                                  kExamples + "/boards/three-idcodes.toml"};
+    for (int seed = 1; seed <= 3; ++seed) {
+        for (const char* kind : {"random", "flipped"}) {
+            files.emplace_back(std::string(SVF_TEST_DATA_DIR) + "/bridge/" + kind +
+                                   std::to_string(seed) + ".svf",
+                               boards[seed - 1]);
+        }
+    }
+    return files;
+}
+
+Outcome InProcess(const std::string& svf, const std::string& board, bool errorFile) {
+    svftest::SimSession sim;
+    if (!board.empty()) sim.LoadBoard(svftest::ReadFile(board));
+    return Play(Veltra_GetApi(), svf, errorFile);
+}
+
+// The file without its TRST statements: XVC has no TRST line. The random
+// files follow each TRST with STATE RESET, which leaves the chain the same.
+std::string WithoutTrst(const std::string& svf, const svftest::TempDir& dir) {
+    std::istringstream lines(svftest::ReadFile(svf));
+    std::string kept;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("TRST", 0) != 0) kept += line + "\n";
+    }
+    return dir.Write("no_trst.svf", kept);
+}
+
+TEST(BridgeE2e, EveryFileGivesTheInProcessOutcomeThroughEveryTransport) {
+    svftest::TempDir dir;
+    for (const auto& [svf, board] : FilesAndBoards()) {
+        Server server(board);
+        const std::string xvcSvf = WithoutTrst(svf, dir);
         for (const bool errorFile : {false, true}) {
-            Outcome want;
-            {
-                svftest::SimSession sim;
-                if (*e.board) sim.LoadBoard(svftest::ReadFile(BoardPath(e)));
-                want = Play(Veltra_GetApi(), svf, errorFile);
-            }
-            const std::string what = std::string(e.svf) + (errorFile ? " with" : " without") +
-                                     " an ERROR file through ";
-            ExpectSame(want, Play(OverMpsse(BoardPath(e)), svf, errorFile), what + "MPSSE");
+            const Outcome want = InProcess(svf, board, errorFile);
+            const std::string what =
+                svf + (errorFile ? " with" : " without") + " an ERROR file through ";
+            ExpectSame(want, Play(OverMpsse(board, "trst-adbus4"), svf, errorFile), what + "MPSSE");
             ExpectSame(want, Play(Over(server.RemoteBitbang()), svf, errorFile),
                        what + "remote_bitbang");
-            ExpectSame(want, Play(Over(server.Xvc()), svf, errorFile), what + "XVC");
+            ExpectSame(InProcess(xvcSvf, board, errorFile),
+                       Play(Over(server.Xvc()), xvcSvf, errorFile), what + "XVC");
             bridge::CloseAdapter();
         }
     }
@@ -176,7 +213,7 @@ struct SvfplayRow {
 
 TEST(BridgeE2e, SvfplayPlaysThroughTheAdapterItIsGiven) {
     Server server("");
-    const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    const auto dir = BinaryDir();
     svftest::TempDir temp;
     const std::string errors = temp.PathOf("errors.txt");
     const SvfplayRow rows[] = {

@@ -62,6 +62,8 @@ void MpsseEmulator::SetPins(bool high, uint8_t value, uint8_t direction) {
     if (!trstPin_ || (*trstPin_ >= 8) != high) return;
     const auto bit = static_cast<uint8_t>(1u << (*trstPin_ % 8));
     const bool asserted = (direction & bit) && !(value & bit);
+    if (asserted == trstAsserted_) return;
+    trstAsserted_ = asserted;
     Veltra_GetApi()->SetTrst(kTap, asserted ? 0 : 1);
 }
 

@@ -35,6 +35,7 @@ private:
     int readsLeft_;
     uint8_t pins_[2] = {};
     uint8_t directions_[2] = {};
+    bool trstAsserted_ = false;
 };
 
 }  // namespace bridgetest
