@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ gcc python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
+  libftdi1-dev pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
   clang libclang-rt-14-dev

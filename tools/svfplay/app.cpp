@@ -3,6 +3,7 @@
 #include <optional>
 #include <ostream>
 
+#include "adapter.h"
 #include "job.h"
 #include "libraries.h"
 #include "output.h"
@@ -31,6 +32,9 @@ uint32_t ProgressTotal(const Options& options, const Job& job) {
 
 std::unique_ptr<Controller> OpenController(const Options& options, std::string& error) {
     if (options.nullController) return Controller::Null();
+    if (!options.adapter.empty()) {
+        return OpenAdapter(options.adapter, options.controllerLibrary, error);
+    }
     auto controller =
         Controller::Load(LibraryPath(options.controllerLibrary, kControllerLibraryName), error);
     if (controller && !options.boardFile.empty() &&

@@ -54,6 +54,11 @@ void AddOptions(CLI::App& app, Options& o, std::string& connection, std::string&
     nullController->excludes(controller);
     auto* board = app.add_option("--board", o.boardFile, "board file for veltra-sim");
     board->excludes(nullController);
+    app.add_option("--adapter", o.adapter,
+                   "JTAG adapter for the bridge: remote_bitbang:HOST:PORT, unix:PATH, "
+                   "xvc:HOST:PORT, ftdi:VID:PID[:IF][,layout=NAME] (--controller: the bridge)")
+        ->excludes(nullController)
+        ->excludes(board);
     app.add_option("--tap", o.tap, "tester TAP (default 1)")
         ->check(CLI::Range(kDefaultTap, kMaxTap));
     app.add_option("--frequency", frequency,

@@ -25,6 +25,7 @@ struct Options {
     std::string playerLibrary;      // empty: next to the executable
     std::string controllerLibrary;  // empty: veltra-sim next to the executable
     bool nullController = false;
+    std::string adapter;  // set: the bridge drives this JTAG adapter
     std::string boardFile;
     uint32_t tap = kDefaultTap;
     std::optional<uint32_t> frequencyKhz;  // none: keep the controller's own
