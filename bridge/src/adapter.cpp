@@ -1,6 +1,7 @@
 #include "adapter.h"
 
 #include <charconv>
+#include <string_view>
 #include <vector>
 
 #include "transports.h"
@@ -11,6 +12,7 @@ namespace {
 constexpr int kDefaultTimeoutMs = 3000;
 constexpr char kDefaultLayout[] = "generic";
 constexpr int kChannels = 4;  // interfaces A to D
+constexpr std::string_view kUnixPrefix = "unix:";
 
 struct Spec {
     std::string kind;
@@ -74,8 +76,8 @@ bool Parse(const std::string& adapter, Spec& spec, std::string& error) {
     }
     const std::string rest = head.substr(colon + 1);
     // A unix path or an IPv6 host may hold ':' itself: only the port is split off.
-    if (spec.kind == "unix" || rest.rfind("unix:", 0) == 0) {
-        spec.fields = {"unix", spec.kind == "unix" ? rest : rest.substr(5)};
+    if (spec.kind == "unix" || rest.rfind(kUnixPrefix, 0) == 0) {
+        spec.fields = {"unix", spec.kind == "unix" ? rest : rest.substr(kUnixPrefix.size())};
         if (spec.kind == "unix") spec.kind = "remote_bitbang";
     } else if (spec.kind == "ftdi") {
         spec.fields = Split(rest, ':');
