@@ -1,6 +1,7 @@
 #include "adapter.h"
 
 #include <charconv>
+#include <string_view>
 #include <vector>
 
 #include "transports.h"
@@ -11,8 +12,9 @@ namespace {
 constexpr int kDefaultTimeoutMs = 3000;
 constexpr char kDefaultLayout[] = "generic";
 constexpr int kChannels = 4;  // interfaces A to D
+constexpr std::string_view kUnixPrefix = "unix:";
 
-struct Spec {
+struct Request {
     std::string kind;
     std::vector<std::string> fields;  // after the kind, split at ':'
     int timeoutMs = kDefaultTimeoutMs;
@@ -41,7 +43,7 @@ bool Number(const std::string& text, int base, int& value) {
     return !digits.empty() && ec == std::errc() && at == end && value >= 0;
 }
 
-bool Parse(const std::string& adapter, Spec& spec, std::string& error) {
+bool Parse(const std::string& adapter, Request& request, std::string& error) {
     auto options = Split(adapter, ',');
     const std::string head = options.front();
     options.erase(options.begin());
@@ -49,23 +51,23 @@ bool Parse(const std::string& adapter, Spec& spec, std::string& error) {
         const size_t equals = option.find('=');
         const std::string name = option.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : option.substr(equals + 1);
-        if (name == "timeout" && Number(value, 10, spec.timeoutMs) && spec.timeoutMs > 0) continue;
+        if (name == "timeout" && Number(value, 10, request.timeoutMs) && request.timeoutMs > 0) continue;
         if (name == "layout" && !value.empty()) {
-            spec.layout = value;
+            request.layout = value;
         } else if (name == "serial" && !value.empty()) {
-            spec.serial = value;
+            request.serial = value;
         } else if (name == "bus" && !value.empty()) {
-            spec.bus = value;
+            request.bus = value;
         } else {
             error = "adapter option '" + option + "' is not known or has no valid value";
             return false;
         }
     }
     const size_t colon = head.find(':');
-    spec.kind = head.substr(0, colon);
-    if (spec.kind != "remote_bitbang" && spec.kind != "unix" && spec.kind != "xvc" &&
-        spec.kind != "ftdi") {
-        error = "unknown adapter kind '" + spec.kind + "' (remote_bitbang, unix, xvc, ftdi)";
+    request.kind = head.substr(0, colon);
+    if (request.kind != "remote_bitbang" && request.kind != "unix" && request.kind != "xvc" &&
+        request.kind != "ftdi") {
+        error = "unknown adapter kind '" + request.kind + "' (remote_bitbang, unix, xvc, ftdi)";
         return false;
     }
     if (colon == std::string::npos) {
@@ -74,32 +76,32 @@ bool Parse(const std::string& adapter, Spec& spec, std::string& error) {
     }
     const std::string rest = head.substr(colon + 1);
     // A unix path or an IPv6 host may hold ':' itself: only the port is split off.
-    if (spec.kind == "unix" || rest.rfind("unix:", 0) == 0) {
-        spec.fields = {"unix", spec.kind == "unix" ? rest : rest.substr(5)};
-        if (spec.kind == "unix") spec.kind = "remote_bitbang";
-    } else if (spec.kind == "ftdi") {
-        spec.fields = Split(rest, ':');
+    if (request.kind == "unix" || rest.rfind(kUnixPrefix, 0) == 0) {
+        request.fields = {"unix", request.kind == "unix" ? rest : rest.substr(kUnixPrefix.size())};
+        if (request.kind == "unix") request.kind = "remote_bitbang";
+    } else if (request.kind == "ftdi") {
+        request.fields = Split(rest, ':');
     } else {
         const size_t port = rest.rfind(':');
         if (port == std::string::npos) {
             error = "adapter '" + adapter + "' needs HOST:PORT";
             return false;
         }
-        spec.fields = {rest.substr(0, port), rest.substr(port + 1)};
+        request.fields = {rest.substr(0, port), rest.substr(port + 1)};
     }
     return true;
 }
 
-bool Connect(const Spec& spec, Socket& socket, std::string& error) {
-    if (spec.fields[0] == "unix") return socket.ConnectUnix(spec.fields[1], spec.timeoutMs, error);
-    return socket.ConnectTcp(spec.fields[0], spec.fields[1], spec.timeoutMs, error);
+bool Connect(const Request& request, Socket& socket, std::string& error) {
+    if (request.fields[0] == "unix") return socket.ConnectUnix(request.fields[1], request.timeoutMs, error);
+    return socket.ConnectTcp(request.fields[0], request.fields[1], request.timeoutMs, error);
 }
 
-std::unique_ptr<Transport> OpenFtdiAdapter(const Spec& spec, std::string& error) {
+std::unique_ptr<Transport> OpenFtdiAdapter(const Request& request, std::string& error) {
     FtdiSelector selector;
     int vendor = 0;
     int product = 0;
-    const auto& f = spec.fields;
+    const auto& f = request.fields;
     if (f.size() < 2 || f.size() > 3 || !Number(f[0], 16, vendor) || !Number(f[1], 16, product) ||
         vendor > 0xFFFF || product > 0xFFFF) {
         error = "ftdi adapter needs ftdi:VID:PID[:INTERFACE] with hexadecimal VID and PID";
@@ -114,19 +116,19 @@ std::unique_ptr<Transport> OpenFtdiAdapter(const Spec& spec, std::string& error)
             return nullptr;
         }
     }
-    selector.serial = spec.serial;
-    selector.timeoutMs = spec.timeoutMs;
-    if (!spec.bus.empty()) {
-        const auto bus = Split(spec.bus, ':');
+    selector.serial = request.serial;
+    selector.timeoutMs = request.timeoutMs;
+    if (!request.bus.empty()) {
+        const auto bus = Split(request.bus, ':');
         if (bus.size() != 2 || !Number(bus[0], 10, selector.bus) ||
             !Number(bus[1], 10, selector.address)) {
-            error = "ftdi bus path '" + spec.bus + "' is not BUS:ADDRESS";
+            error = "ftdi bus path '" + request.bus + "' is not BUS:ADDRESS";
             return nullptr;
         }
     }
-    const auto layout = FindMpsseLayout(spec.layout);
+    const auto layout = FindMpsseLayout(request.layout);
     if (!layout) {
-        error = "unknown ftdi layout '" + spec.layout + "' (generic, trst-adbus4, buffered)";
+        error = "unknown ftdi layout '" + request.layout + "' (generic, trst-adbus4, buffered)";
         return nullptr;
     }
     auto port = OpenFtdi(selector, error);
@@ -136,12 +138,12 @@ std::unique_ptr<Transport> OpenFtdiAdapter(const Spec& spec, std::string& error)
 }  // namespace
 
 std::unique_ptr<Transport> OpenAdapter(const std::string& adapter, std::string& error) {
-    Spec spec;
-    if (!Parse(adapter, spec, error)) return nullptr;
-    if (spec.kind == "ftdi") return OpenFtdiAdapter(spec, error);
+    Request request;
+    if (!Parse(adapter, request, error)) return nullptr;
+    if (request.kind == "ftdi") return OpenFtdiAdapter(request, error);
     Socket socket;
-    if (!Connect(spec, socket, error)) return nullptr;
-    if (spec.kind == "xvc") return MakeXvc(std::move(socket), error);
+    if (!Connect(request, socket, error)) return nullptr;
+    if (request.kind == "xvc") return MakeXvc(std::move(socket), error);
     return MakeRemoteBitbang(std::move(socket));
 }
 

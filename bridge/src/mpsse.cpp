@@ -36,8 +36,8 @@ constexpr size_t kChipReadBuffer = 4096;  // smallest read buffer of the three c
 constexpr size_t kMaxAnswerPerCommand = 1024;
 constexpr uint32_t kBaseKhz = 30000;      // 60 MHz / 2, divide-by-5 off
 constexpr uint32_t kMaxDivisor = 0xFFFF;
-constexpr uint8_t kTdiPin = 0x02;
 constexpr uint8_t kTmsPin = 0x08;
+constexpr uint8_t kTdiHeld = 0x80;  // TMS commands: TDI during the clocks
 
 // One read in the answer stream: `bits` TDO levels for the batch clocks from
 // `first`; byte reads come LSB first, bit reads in the high bits of a byte.
@@ -154,7 +154,7 @@ private:
         const size_t n = end - i;
         out_.push_back(read ? kWriteTmsRead : kWriteTms);
         out_.push_back(static_cast<uint8_t>(n - 1));
-        out_.push_back(static_cast<uint8_t>(ByteAt(b.tms, i, n) | (tdi ? 0x80 : 0)));
+        out_.push_back(static_cast<uint8_t>(ByteAt(b.tms, i, n) | (tdi ? kTdiHeld : 0)));
         if (read) AddSpan({i, n, false});
         return end;
     }

@@ -229,9 +229,16 @@ uint32_t GetControllerInfo(const uint32_t** record) {
     });
 }
 
+// What an adapter has none of: TCK idle state, flag length, pod pins and signals.
+uint32_t NotSupported(uint32_t) { return VELTRA_NOT_SUPPORTED; }
+uint32_t NotSupported(uint32_t, uint32_t) { return VELTRA_NOT_SUPPORTED; }
+uint32_t NotSupported(uint32_t, uint32_t, uint32_t) { return VELTRA_NOT_SUPPORTED; }
+uint32_t NotSupported(uint32_t, uint32_t*, uint32_t*) { return VELTRA_NOT_SUPPORTED; }
+uint32_t NotSupported(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t*) {
+    return VELTRA_NOT_SUPPORTED;
+}
+
 constexpr VeltraApi MakeTable() {
-    // Slots left null (TCK idle state, flag length, pod pins and signals) are
-    // "not supported" to the player: an adapter has none of them.
     VeltraApi api{};
     api.GetErrorText = &GetErrorText;
     api.ResetTap = &ResetTap;
@@ -258,6 +265,11 @@ constexpr VeltraApi MakeTable() {
     api.ShiftDrLong = &CompareShift<Register::Dr, Ending::StopState>;
     api.ShiftDrLongToPause = &CompareShift<Register::Dr, Ending::Pause>;
     api.SetTrst = &SetTrst;
+    api.SetTckIdleState = &NotSupported;
+    api.SetFlagLength = &NotSupported;
+    api.GetPodInfo = &NotSupported;
+    api.AccessPioPins = &NotSupported;
+    api.SetPodSignal = &NotSupported;
     return api;
 }
 

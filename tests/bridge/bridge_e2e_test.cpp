@@ -50,14 +50,16 @@ std::filesystem::path BinaryDir() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-// veltra-serve on ports the system picks; killed with the object.
+// veltra-serve on ports the system picks (remote_bitbang on `rbEndpoint`
+// when given); killed with the object.
 class Server {
 public:
-    explicit Server(const std::string& board) {
+    explicit Server(const std::string& board, const std::string& rbEndpoint = "0") {
         int out[2];
         if (pipe(out) != 0) return;
         const auto program = BinaryDir() / "veltra-serve";
-        std::vector<std::string> args = {program.string()};
+        std::vector<std::string> args = {program.string(), "--remote-bitbang", rbEndpoint,
+                                         "--xvc", "0"};
         if (!board.empty()) args.insert(args.end(), {"--board", board});
         pid_ = fork();
         if (pid_ == 0) {
@@ -204,7 +206,7 @@ TEST(BridgeE2e, EveryFileGivesTheInProcessOutcomeThroughEveryTransport) {
 
 struct SvfplayRow {
     const char* name;
-    const char* adapter;  // "rb" or "xvc": the server's; else as written
+    const char* adapter;  // "rb", "xvc", "unix": the servers'; else as written
     bool inEnvironment;   // VELTRA_BRIDGE_ADAPTER and --controller instead of --adapter
     const char* svf;
     int exitCode;
@@ -216,9 +218,12 @@ TEST(BridgeE2e, SvfplayPlaysThroughTheAdapterItIsGiven) {
     const auto dir = BinaryDir();
     svftest::TempDir temp;
     const std::string errors = temp.PathOf("errors.txt");
+    const std::string socketPath = temp.PathOf("rb.sock");
+    Server unixServer("", "unix:" + socketPath);
     const SvfplayRow rows[] = {
         {"remote_bitbang", "rb", false, "idcode.svf", 0, "STATUS\tPASS"},
         {"xvc", "xvc", false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"unix socket", "unix", false, "idcode.svf", 0, "STATUS\tPASS"},
         {"environment", "xvc", true, "idcode.svf", 0, "STATUS\tPASS"},
         {"unknown kind", "jlink:1", false, "idcode.svf", 2,
          "svfplay: error: cannot open adapter 'jlink:1': unknown adapter kind 'jlink'"},
@@ -227,7 +232,10 @@ TEST(BridgeE2e, SvfplayPlaysThroughTheAdapterItIsGiven) {
     for (const SvfplayRow& row : rows) {
         const std::string name = row.adapter;
         const std::string adapter =
-            name == "rb" ? server.RemoteBitbang() : name == "xvc" ? server.Xvc() : name;
+            name == "rb"     ? server.RemoteBitbang()
+            : name == "xvc"  ? server.Xvc()
+            : name == "unix" ? "unix:" + socketPath
+                             : name;
         std::vector<std::string> args = {(dir / "svfplay").string(), "--adapter", adapter};
         if (row.inEnvironment) {
             args = {"VELTRA_BRIDGE_ADAPTER=" + adapter, args[0], "--controller",
