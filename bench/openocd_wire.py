@@ -22,6 +22,7 @@ import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(HERE))
 import random_svf  # noqa: E402
 

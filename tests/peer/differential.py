@@ -27,6 +27,7 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(ROOT / "bench"))
 import random_svf  # noqa: E402  (the generator lives with the benchmarks)
 
