@@ -38,6 +38,8 @@ DEFAULT_HOLDOUT_PERCENT = 50
 TIMEOUT_FACTOR = 5
 TIMEOUT_FLOOR_SECONDS = 10.0
 BUILD_TIMEOUT_SECONDS = 1800
+# Changes here do not change the build or the tests, so results stay valid.
+UNBUILT_FOLDERS = {"docs", "scripts"}
 # After a crash or hang the rest of that program is run again without the
 # cases already decided, so later killers are still found; bounded.
 MAX_RERUNS = 5
@@ -596,14 +598,16 @@ def tracked_files(root):
 
 def sync_tree(root, tree):
     """Make `tree` a copy of the working tree; files whose content already
-    matches keep their time stamps, so the build there stays incremental."""
+    matches keep their time stamps, so the build there stays incremental.
+    Returns a fingerprint of what the build and the tests depend on."""
     files = tracked_files(root)
     wanted = set(files)
     digest = hashlib.sha256()
     for name in files:
         source, target = root / name, tree / name
         data = source.read_bytes()
-        digest.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
+        if not name.endswith(".md") and name.split("/")[0] not in UNBUILT_FOLDERS:
+            digest.update(name.encode() + b"\0" + hashlib.sha256(data).digest())
         if not target.exists() or target.read_bytes() != data:
             target.parent.mkdir(parents=True, exist_ok=True)
             target.write_bytes(data)
@@ -799,6 +803,12 @@ def cmd_run(args):
     signal.signal(signal.SIGTERM, _on_signal)
     fingerprint = sync_tree(root, tree)
     if results.get("fingerprint") != fingerprint:
+        if results:
+            # Results of another tree are not comparable: keep them aside.
+            kept = results_path.with_name(
+                f"{results_path.stem}-{results['fingerprint'][:8]}{results_path.suffix}")
+            results_path.replace(kept)
+            print(f"the tree changed; earlier results moved to {kept}", flush=True)
         results = {"fingerprint": fingerprint, "mutants": {}}
     configure(tree)
     if "baseline" not in results:
