@@ -38,6 +38,7 @@ DEFAULT_HOLDOUT_PERCENT = 50
 TIMEOUT_FACTOR = 5
 TIMEOUT_FLOOR_SECONDS = 10.0
 BUILD_TIMEOUT_SECONDS = 1800
+BASELINE_TIMEOUT_SECONDS = 600
 # Changes here do not change the build or the tests, so results stay valid.
 UNBUILT_FOLDERS = {"docs", "scripts"}
 # After a crash or hang the rest of that program is run again without the
@@ -416,8 +417,75 @@ def _maybe_call_site(text, tokens, i, add):
         j += 1
     if j + 1 >= len(tokens) or tokens[j + 1].text != ";":
         return
+    if _leaves_something_unused(tokens, i, j + 1):
+        return
     start, end = tokens[i].start, tokens[j + 1].end
     add("call", start, end, ["{}" if if_body else ""])
+
+
+def _function_range(tokens, i):
+    """Token range of the function (or lambda) body around token i, with its
+    header; None at namespace or class level."""
+    depth, k, body = 0, i - 1, None
+    while k >= 0:
+        t = tokens[k].text
+        if t == "}":
+            depth += 1
+        elif t == "{":
+            if depth == 0:
+                m = k - 1
+                while m >= 0 and tokens[m].text in ("const", "noexcept", "override", "final",
+                                                    "mutable"):
+                    m -= 1
+                if m >= 0 and tokens[m].text == ")":
+                    body = k  # keep going: the outermost such brace wins
+            else:
+                depth -= 1
+        k -= 1
+    if body is None:
+        return None
+    lo = body
+    paren = 0
+    while lo > 0:
+        t = tokens[lo - 1].text
+        if t == ")":
+            paren += 1
+        elif t == "(":
+            paren -= 1
+        elif paren == 0 and t in (";", "{", "}"):
+            break
+        lo -= 1
+    depth, hi = 0, body
+    while hi < len(tokens):
+        if tokens[hi].text == "{":
+            depth += 1
+        elif tokens[hi].text == "}":
+            depth -= 1
+            if depth == 0:
+                break
+        hi += 1
+    return lo, hi
+
+
+def _leaves_something_unused(tokens, first, last):
+    """Deleting tokens[first..last] would leave a parameter, a local or a
+    file-local function without a use; with warnings as errors that does not
+    build. A name that occurs exactly once elsewhere is only declared there."""
+    # Plain names only: not namespaces, classes or members.
+    names = {tokens[k].text for k in range(first, last + 1) if tokens[k].kind == "ident"
+             and tokens[k + 1].text != "::" and tokens[k - 1].text not in (".", "->", "::")}
+    # A plain callee may be a file-local function with no other call.
+    callee = {tokens[first].text} if tokens[first + 1].text == "(" else set()
+    scope = _function_range(tokens, first)
+    checks = ([(scope, names)] if scope else []) + [((0, len(tokens) - 1), callee)]
+    for (lo, hi), wanted in checks:
+        outside = {}
+        for k in range(lo, hi + 1):
+            if not first <= k <= last and tokens[k].kind == "ident":
+                outside[tokens[k].text] = outside.get(tokens[k].text, 0) + 1
+        if any(outside.get(n) == 1 for n in wanted):
+            return True
+    return False
 
 
 # -------------------------------------------------------- mutant records
@@ -765,11 +833,20 @@ def baseline(tree, jobs, results):
         sys.exit("no test programs (bin/test_*) were built")
     cwd = build_dir(tree) / "tests"
     cases, failing, durations = {}, [], {}
+
+    def source_of(where):
+        # The compiler saw paths relative to the build folder; show them from the root.
+        path, _, line = where.rpartition(":")
+        if path and not os.path.isabs(path):
+            path = os.path.relpath(os.path.normpath(build_dir(tree) / path), tree)
+        return f"{path}:{line}"
+
     for program in programs:
-        found, failed, broken, seconds, note = run_program(program, cwd, None)
+        found, failed, broken, seconds, note = run_program(program, cwd,
+                                                           BASELINE_TIMEOUT_SECONDS)
         durations[program.name] = seconds
         for name, where in found.items():
-            cases[f"{program.name}:{name}"] = where
+            cases[f"{program.name}:{name}"] = source_of(where)
         failing += [f"{program.name}:{n}" for n in sorted(failed)]
         if broken or note:
             failing.append(f"{program.name}:{broken or '*'} ({note})")
@@ -850,7 +927,9 @@ def cmd_run(args):
         print(f"[{number}/{len(todo)}] {mutant['id']} {mutant['kind']:10} "
               f"{mutant['file']}:{mutant['line']} {entry['status']}"
               f"{' by ' + str(len(entry.get('kills', []))) + ' cases' if entry.get('kills') else ''}"
-              f" ({elapsed / number:.0f} s per mutant)", flush=True)
+              f" (build {entry.get('build_seconds', 0):.0f} s, tests "
+              f"{entry.get('test_seconds', 0):.0f} s; {elapsed / number:.0f} s per mutant so far)",
+              flush=True)
     print(f"results: {results_path}")
 
 
@@ -858,7 +937,7 @@ def run_one(tree, args, programs, cwd, timeouts, known, excluded, base):
     code, output, build_seconds = build(tree, args.jobs)
     entry = {"build_seconds": round(build_seconds, 1)}
     if code != 0:
-        errors = [line for line in output.splitlines() if "error" in line]
+        errors = [line for line in output.splitlines() if "error:" in line]
         entry.update(status="invalid", note=(errors[0] if errors else output[-300:])[:300])
         return entry
     if binaries_digest(tree) == base["binaries"]:
@@ -993,7 +1072,7 @@ def cmd_report(args):
     out.append(f"Greedy cover: {len(cover)} cases kill all {len(killed_ids)} killed mutants")
     for case, gain in cover:
         out.append(f"  +{gain:<3} {case}  {cases.get(case, '')}")
-    out.append("Kills per test file (cases, mutants killed):")
+    out.append("Kills per test file (mutants killed, cases, file):")
     for where, v in sorted(by_file.items(), key=lambda kv: -len(kv[1][1])):
         out.append(f"  {len(v[1]):4} {v[0]:4}  {where}")
     text = "\n".join(out) + "\n"

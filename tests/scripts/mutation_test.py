@@ -21,6 +21,7 @@ int F(int a, int b, char* out) {
     std::snprintf(out, 8, "%6ld : Note", 5L);
     return a != b && !out;
 }
+void G(int onlyHere) { Keep(onlyHere); }  // deleting the call leaves it unused
 '''
 
 
