@@ -543,9 +543,11 @@ def make_record(root, path, text, lines, site, replacement):
     return record
 
 
-def all_sites(root, kinds=None):
+def all_sites(root, kinds=None, headers=True):
     statuses = status_groups(root)
     for path in source_files(root):
+        if not headers and path.suffix in (".h", ".hpp"):
+            continue
         text = path.read_text()
         player = path.relative_to(root).parts[0] == "src"
         for site in find_sites(text, statuses, player):
@@ -558,7 +560,7 @@ def cmd_generate(args):
     kinds = set(args.kinds.split(",")) if args.kinds else None
     if kinds and not kinds <= set(KINDS):
         sys.exit(f"unknown kinds: {sorted(kinds - set(KINDS))}")
-    sites = list(all_sites(root, kinds))
+    sites = list(all_sites(root, kinds, not args.skip_headers))
     rng = random.Random(args.seed)
     chosen = rng.sample(range(len(sites)), min(args.count, len(sites)))
     lines_cache, mutants, seen = {}, [], set()
@@ -581,6 +583,8 @@ def cmd_generate(args):
         "seed": args.seed,
         "count": len(ordered),
         "holdout_percent": args.holdout_percent,
+        "kinds": sorted(kinds) if kinds else "all",
+        "skip_headers": args.skip_headers,
         "candidates": len(sites),
         "mutants": ordered,
     }
@@ -605,7 +609,7 @@ def locate(tree, mutant):
         candidates = [p for p in files if p.name == name] or files
     best = None
     for candidate in candidates:
-        text = candidate.read_text()
+        text = candidate.read_bytes().decode()  # offsets as on disk, line ends kept
         lines = text.split("\n")
         offset = 0
         for index, line in enumerate(lines):
@@ -1096,6 +1100,8 @@ def main(argv=None):
     g.add_argument("--out", required=True)
     g.add_argument("--holdout-percent", type=int, default=DEFAULT_HOLDOUT_PERCENT)
     g.add_argument("--kinds", help="comma-separated subset of: " + ",".join(KINDS))
+    g.add_argument("--skip-headers", action="store_true",
+                   help="no mutants in headers (each rebuilds everything including it)")
 
     r = sub.add_parser("run", help="build and test each mutant")
     r.add_argument("--mutants", required=True)
