@@ -787,7 +787,7 @@ def run_suite(program, cwd, timeout, known_cases):
             notes.append(note if broken is None else f"{note} in {broken}")
         if broken is not None:
             kills.add(broken)
-        elif note:
+        elif note and not failed:
             kills.add("*")  # the program failed without naming a case
         if broken is None:
             break
