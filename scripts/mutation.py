@@ -1043,7 +1043,7 @@ def cmd_report(args):
         "score_percent": round(score, 1),
         "counts": dict(sorted(count.items())),
         "by_kind": breakdown(lambda m: m["kind"]),
-        "by_folder": breakdown(lambda m: "/".join(m["file"].split("/")[:2])),
+        "by_folder": breakdown(lambda m: "/".join(m["file"].split("/")[:-1][:2])),
         "survivors": [{k: m[k] for k in ("id", "file", "line", "kind", "original", "mutated",
                                          "line_text")} for m in survivors],
         "kills_by_case": {c: sorted(v) for c, v in sorted(kills_by_case.items())},
