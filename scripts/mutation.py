@@ -924,13 +924,14 @@ def cmd_run(args):
                 entry = run_one(tree, args, programs, cwd, timeouts, known, excluded, base)
             finally:
                 path.write_bytes(original)
-            entry["at"] = f"{path.relative_to(tree).as_posix()}:{text.count(chr(10), 0, offset) + 1}"
+            line = text.count("\n", 0, offset) + 1
+            entry["at"] = f"{path.relative_to(tree).as_posix()}:{line}"
         results["mutants"][mutant["id"]] = entry
         save_json(results_path, results)
         elapsed = time.monotonic() - started
+        killers = f" by {len(entry['kills'])} cases" if entry.get("kills") else ""
         print(f"[{number}/{len(todo)}] {mutant['id']} {mutant['kind']:10} "
-              f"{mutant['file']}:{mutant['line']} {entry['status']}"
-              f"{' by ' + str(len(entry.get('kills', []))) + ' cases' if entry.get('kills') else ''}"
+              f"{mutant['file']}:{mutant['line']} {entry['status']}{killers}"
               f" (build {entry.get('build_seconds', 0):.0f} s, tests "
               f"{entry.get('test_seconds', 0):.0f} s; {elapsed / number:.0f} s per mutant so far)",
               flush=True)

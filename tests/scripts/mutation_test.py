@@ -31,8 +31,8 @@ class MutationTest(unittest.TestCase):
         self.assertEqual([(s[0], s[3]) for s in sites], [
             ("status", "kSyntax"), ("relational", "<"), ("call", "Note(a);"),
             ("call", 'std::snprintf(out, 8, "%6ld : Note", 5L);'), ("constant", "8"),
-            ("format", '"%6ld : Note"'), ("constant", "5L"), ("relational", "!="), ("logical", "&&"),
-            ("logical", "!")])
+            ("format", '"%6ld : Note"'), ("constant", "5L"), ("relational", "!="),
+            ("logical", "&&"), ("logical", "!")])
         by_original = {s[3]: s[4] for s in sites}
         self.assertEqual(by_original["kSyntax"], ["kOk"])
         self.assertEqual(by_original["Note(a);"], ["{}"])  # an if body stays a statement
