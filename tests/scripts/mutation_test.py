@@ -5,6 +5,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ beside the script
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
 import mutation  # noqa: E402
 
