@@ -1,5 +1,5 @@
 // The ERROR file, byte for byte: header, the two filled fields, scan and PIO
-// records of both forms, and what happens when the file cannot be written.
+// records of both forms (failed writes: error_file_run_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
