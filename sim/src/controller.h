@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board.h"
+#include "compare_failures.h"
 #include "pod.h"
 #include "svfplayer/svf_player.h"
 #include "tap_port.h"
@@ -77,6 +78,10 @@ public:
     char PinLevel(uint32_t tap, uint32_t pin) const;
     int32_t PodSignal(uint32_t signal) const;
 
+    // Failing compare shifts, for hosts that show what failed.
+    const CompareFailures& Failures() const { return failures_; }
+    void ClearFailures() { failures_.Clear(); }
+
 private:
     // The TAPs a call addressed to `tap` drives: the gang while ganging is
     // on, else `tap` alone. The first entry is the one whose TDO is returned.
@@ -102,6 +107,8 @@ private:
     Counters counters_;
     double timeBeforeFrequencyUs_ = 0;  // TCK time at earlier frequencies plus waits
     uint64_t tckAtFrequency_ = 0;       // TCK count when the frequency last changed
+
+    CompareFailures failures_;
 };
 
 }  // namespace veltrasim
