@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ gcc python3
+  cmake ninja-build g++ gcc python3 python3-pytest pkgconf man-db
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

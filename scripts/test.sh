@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds natively with
-# AddressSanitizer and UBSan and runs every test, then cross-builds for
-# Windows x64 with MinGW-w64 and runs the same suite as Windows binaries
-# under Wine.
+# AddressSanitizer and UBSan and runs every test; builds the native release
+# (no sanitizers), installs it into a temporary prefix and checks the
+# installed package, and runs the Python tests against that release build;
+# then cross-builds for Windows x64 with MinGW-w64 and runs the same suite as
+# Windows binaries under Wine.
 #   scripts/test.sh            both
 #   scripts/test.sh native     native only
 #   scripts/test.sh windows    Windows only
@@ -20,6 +22,13 @@ if [ "$what" = all ] || [ "$what" = native ]; then
   cmake --build --preset native-debug -j "$jobs"
   echo "== Native tests =="
   ctest --preset native-debug -j "$jobs"
+
+  echo "== Native release: install test and Python tests =="
+  cmake --preset native-release >/dev/null
+  cmake --build --preset native-release -j "$jobs" --target svfplayer veltra svfplay
+  tests/install/install_test.sh build/native-release
+  # Debian's interpreter, the one python3-pytest installs for.
+  SVFPLAYER_BUILD_DIR=build/native-release/bin /usr/bin/python3 -m pytest -q tests/python
 fi
 
 if [ "$what" = all ] || [ "$what" = windows ]; then
