@@ -165,7 +165,8 @@ bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
     Walk(tap, ir ? TapState::IrShift : TapState::DrShift, lead);
     uint16_t* capture = lead ? r.tdo : nullptr;
     // A compare keeps what it captured, so that a failure can be shown.
-    std::vector<uint16_t> compared(r.expected ? (r.bitCount + kBitsPerWord - 1) / kBitsPerWord : 0);
+    std::vector<uint16_t> compared(r.expected ? (r.bitCount + kBitsPerWord - 1) / kBitsPerWord
+                                              : 0);
     bool failed = false;
     for (uint64_t i = 0; i < r.bitCount; ++i) {
         const bool last = i + 1 == r.bitCount;

@@ -9,6 +9,10 @@ namespace svfplay {
 
 namespace {
 
+// veltra-sim's controller version: major << 16 | minor.
+constexpr unsigned kVersionMajorShift = 16;
+constexpr uint32_t kVersionMinorMask = 0xFFFF;
+
 // Appends the pieces in order (operator+ chains on strings trip a false
 // -Wrestrict in some GCC versions at -O3).
 std::string Join(std::initializer_list<std::string_view> parts) {
@@ -137,7 +141,8 @@ std::string Controller::Version() const {
     if (sim_.controllerVersion != nullptr) {
         const uint32_t version = sim_.controllerVersion();
         text += Join({text.empty() ? "" : ", ", "veltra-sim reporting controller version ",
-                      std::to_string(version >> 16), ".", std::to_string(version & 0xFFFFu)});
+                      std::to_string(version >> kVersionMajorShift), ".",
+                      std::to_string(version & kVersionMinorMask)});
     }
     return text.empty() ? "version unknown" : text;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <vector>
 #include <utility>
 
@@ -142,8 +143,10 @@ bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 std::string FileVersion(const std::filesystem::path& path) {
     std::error_code error;
     const std::string name = std::filesystem::canonical(path, error).filename().string();
-    const size_t suffix = name.find(".so.");
-    return error || suffix == std::string::npos ? std::string() : name.substr(suffix + 4);
+    constexpr std::string_view kVersionedSuffix = ".so.";
+    const size_t suffix = name.find(kVersionedSuffix);
+    return error || suffix == std::string::npos ? std::string()
+                                                : name.substr(suffix + kVersionedSuffix.size());
 }
 
 #endif
