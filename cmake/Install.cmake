@@ -11,8 +11,13 @@ set(SVF_INSTALL_LIB lib)
 set(SVF_INSTALL_INCLUDE include)
 set(SVF_INSTALL_PACKAGE ${SVF_INSTALL_LIB}/cmake/svfplayer)
 
-if(NOT WIN32)
-  # The DLL keeps its one name; on Linux the soname carries the major version.
+if(WIN32)
+  # The DLL keeps its one name and carries its version as a resource.
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/svfplayer.rc.in ${PROJECT_BINARY_DIR}/svfplayer.rc
+                 @ONLY)
+  target_sources(svfplayer PRIVATE ${PROJECT_BINARY_DIR}/svfplayer.rc)
+else()
+  # On Linux the soname carries the major version.
   set_target_properties(svfplayer PROPERTIES VERSION ${PROJECT_VERSION}
                                              SOVERSION ${PROJECT_VERSION_MAJOR})
 endif()

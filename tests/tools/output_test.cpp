@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "failures.h"
 #include "null_controller.h"
+#include "support/files.h"
 #include "output.h"
 
 namespace {
@@ -164,6 +166,39 @@ TEST(SvfplayOutput, JsonHoldsExactlyTheDocumentedKeys) {
 
     outcome.stats.reset();
     EXPECT_TRUE(svfplay::BuildJson(outcome, {})["stats"].is_null());
+}
+
+// Both ERROR file forms read back into failure records.
+TEST(SvfplayOutput, FailuresReadBackFromErrorFiles) {
+    const std::string header = "SYNTAX_VERSION   1.3\nSTATUS    FAIL\n\nERRORS    14   \n";
+    const std::string numbered =
+        "ERRORS    3\nTAP2 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
+        "TAP2 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n"
+        "PAR CMD_ID 6 PIN LED0 BIT_OFFSET 0 LOOP_CNT 0\nEND_ERRORS\n";
+    svftest::TempDir dir;
+    const auto classic = svfplay::ErrorFileFailures(
+        dir.Write("a.err", header +
+                               "TAP1\r\nSVF_LINE 12\r\n\r\n        0         1         2         3"
+                               "         4         5         6         7         8         9\n"
+                               "       10        11 \nPAR\nSVF_LINE 20\n        0        2\n"
+                               "END_ERRORS\nTAP9\n"),
+        1);
+    EXPECT_EQ(classic.total, 2u) << "records after END_ERRORS are not read";
+    ASSERT_EQ(classic.records.size(), 1u) << "the limit";
+    EXPECT_EQ(classic.records[0].svfLine, 12u);
+    EXPECT_EQ(classic.records[0].failingBitCount, 12u);
+    EXPECT_EQ(classic.records[0].failingBits.back(), 11u);
+    const auto json = svfplay::FailuresJson(svfplay::ErrorFileFailures(dir.Write("b.err", numbered), 10));
+    EXPECT_EQ(json, nlohmann::json::parse(R"([
+        {"source":"errorFile","tap":2,"command":4,"svfLine":null,"failingBitCount":2,
+         "failingBits":[3,17]},
+        {"source":"errorFile","tap":0,"command":6,"svfLine":null,"failingBitCount":1,
+         "failingBits":[],"pins":["LED0"]}])"));
+    std::ostringstream text;
+    svfplay::WriteFailures(text, classic, "Failing");
+    EXPECT_EQ(text.str(), "Failing (first 1 of 2):\n  1. SVF line 12, TAP 1: 12 failing bits: "
+                          "0 1 2 3 4 5 6 7 8 9 10 11\n");
+    EXPECT_TRUE(svfplay::ErrorFileFailures(dir.PathOf("missing.err"), 10).records.empty());
 }
 
 TEST(SvfplayNullController, CapturesZerosAndReportsNoFrequency) {

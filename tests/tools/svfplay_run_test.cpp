@@ -108,8 +108,23 @@ TEST(SvfplayRun, ExitStatusFollowsTheVerdict) {
 
 TEST(SvfplayRun, ReadBackAndFromMemoryPass) {
     EXPECT_EQ(RunSvfplay({Example("readback.svf")}).exitCode, 0);
-    const ProcessResult r = RunSvfplay({"--from-memory", Example("readback.svf")});
+    svftest::TempDir dir;
+    const ProcessResult r = RunSvfplay(
+        {"--from-memory", "--error-file", dir.PathOf("no.err"), Example("readback.svf")});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "svfplay: warning: no ERROR file is written with --from-memory\n");
+    EXPECT_FALSE(svftest::FileExists(dir.PathOf("no.err")));
+}
+
+TEST(SvfplayRun, ByteOrderMarkGetsAHint) {
+    svftest::TempDir dir;
+    const ProcessResult marked = RunSvfplay({dir.Write("bom.svf", "\xEF\xBB\xBFSTATE IDLE;\n")});
+    EXPECT_EQ(marked.exitCode, 2) << marked.out;
+    EXPECT_NE(marked.err.find("starts with a UTF-8 byte-order mark"), std::string::npos)
+        << marked.err;
+    const ProcessResult plain = RunSvfplay({dir.Write("plain.svf", "BOGUS;\n")});
+    EXPECT_EQ(plain.exitCode, 2);
+    EXPECT_EQ(plain.err, "") << "no mark, no hint";
 }
 
 std::string Board(const char* name) {
@@ -124,6 +139,11 @@ TEST(SvfplayRun, BoardOptionLoadsTheThreeDeviceChain) {
         const ProcessResult onDefault = RunSvfplay({Example(file)});
         EXPECT_EQ(onDefault.exitCode, 1) << file << onDefault.out << onDefault.err;
     }
+    const ProcessResult limited = RunSvfplay({"--board", Board("three-devices.toml"),
+                                              "--frequency", "30MHz", Example("chain_idcodes.svf")});
+    EXPECT_TRUE(HasLine(limited.out,
+                        "Frequency: 30000 kHz requested, limited by the controller to 25000 kHz"))
+        << limited.out;
 }
 
 // svfplay refuses before anything is loaded: nothing is overwritten, the
@@ -178,6 +198,17 @@ TEST(SvfplayRun, MissingLibrariesAreUsageErrors) {
     const ProcessResult board = RunSvfplay({"--board", "no-such-board.toml", Example("idcode.svf")});
     EXPECT_EQ(board.exitCode, 2);
     EXPECT_NE(board.err.find("no-such-board.toml"), std::string::npos) << board.err;
+    const ProcessResult version = RunSvfplay({"--version"});
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    const auto lines = Lines(version.out);
+    ASSERT_EQ(lines.size(), 3u) << version.out;
+    EXPECT_EQ(lines[0], "svfplay " SVFPLAYER_VERSION_STRING);
+    EXPECT_NE(lines[1].find(std::string(" (" SVFPLAYER_VERSION_STRING)), std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[2].find("veltra-sim reporting controller version 2.2)"), std::string::npos)
+        << lines[2];
+    EXPECT_NE(RunSvfplay({"--version", "--player", "no-such-player"}).out.find("cannot load"),
+              std::string::npos);
 }
 
 TEST(SvfplayRun, JsonIsOneObjectWithSimulatorStats) {
