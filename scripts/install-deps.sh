@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ gcc python3
+  cmake ninja-build g++ gcc python3 python3-pytest pkgconf man-db
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   libftdi1-dev pkg-config

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds natively with
 # AddressSanitizer and UBSan and runs every test and the differential run
-# against OpenOCD (tests/peer), then cross-builds for
-# Windows x64 with MinGW-w64 and runs the same suite as Windows binaries
-# under Wine; with clang present, it also runs each fuzz target of fuzz/ for
-# about 30 seconds.
+# against OpenOCD (tests/peer); builds the native release (no sanitizers),
+# installs it into a temporary prefix and checks the installed package, and
+# runs the Python tests against that release build; with clang present, runs
+# each fuzz target of fuzz/ for about 30 seconds; then cross-builds for
+# Windows x64 with MinGW-w64 and runs the same suite as Windows binaries under
+# Wine.
 #   scripts/test.sh            both
 #   scripts/test.sh native     native only
 #   scripts/test.sh windows    Windows only
@@ -26,6 +28,13 @@ if [ "$what" = all ] || [ "$what" = native ]; then
   echo "== svfplay and OpenOCD on the served board (examples, 30 random files) =="
   # The full run: tests/peer/differential.py --random 200
   python3 tests/peer/differential.py --build build/native-debug --random 30 --seed 1
+
+  echo "== Native release: install test and Python tests =="
+  cmake --preset native-release >/dev/null
+  cmake --build --preset native-release -j "$jobs" --target svfplayer veltra svfplay
+  tests/install/install_test.sh build/native-release
+  # Debian's interpreter, the one python3-pytest installs for.
+  SVFPLAYER_BUILD_DIR=build/native-release/bin /usr/bin/python3 -m pytest -q tests/python tests/scripts
 
   if command -v clang++ >/dev/null; then
     echo "== Fuzzing (libFuzzer, 30 s a target) =="

@@ -413,6 +413,17 @@ SVF_LAYOUT_CHECK(api_shift_dr_long_pause,
 SVF_LAYOUT_CHECK(api_set_trst, offsetof(VeltraApi, SetTrst) == SVF_SLOT_OFFSET(57));
 SVF_LAYOUT_CHECK(api_size, sizeof(VeltraApi) == SVF_SLOT_OFFSET(58));
 
+/* Version of this header and of the library built with it. The major
+ * number changes only when the interface does (it is the soname's number,
+ * libsvfplayer.so.MAJOR); the build reads the numbers from here. */
+#define SVFPLAYER_VERSION_MAJOR 1
+#define SVFPLAYER_VERSION_MINOR 0
+#define SVFPLAYER_VERSION_PATCH 0
+#define SVFPLAYER_VERSION_STRING "1.0.0"
+/* One number for comparisons: 10000 * major + 100 * minor + patch. */
+#define SVFPLAYER_VERSION \
+    (SVFPLAYER_VERSION_MAJOR * 10000 + SVFPLAYER_VERSION_MINOR * 100 + SVFPLAYER_VERSION_PATCH)
+
 #ifdef __cplusplus
 }
 #endif

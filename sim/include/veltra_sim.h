@@ -113,6 +113,41 @@ VELTRA_SIM_API const char *VeltraSim_UpdateLine(uint32_t tap, uint32_t device, u
  * VeltraSim_LastError() tells why. */
 VELTRA_SIM_API int32_t VeltraSim_WriteUpdateLog(const char *path);
 
+/* ---- Failing compare shifts ----------------------------------------------
+ * Every compare shift (the Compare slots, and the long shifts when given
+ * expected values) whose captured TDO differs from the expected value in a
+ * compared bit is counted, and the first VELTRA_SIM_MAX_FAILURES are kept
+ * until VeltraSim_Reset, a board load or VeltraSim_ClearFailures. With
+ * ganging each failing TAP gives its own record. */
+#define VELTRA_SIM_MAX_FAILURES 100
+#define VELTRA_SIM_MAX_FAILING_BITS 64  /* positions listed per record */
+#define VELTRA_SIM_MAX_SHOWN_BITS 4096  /* longer scans keep no values */
+
+typedef struct VeltraSimFailure {
+    uint32_t tap;
+    uint32_t instructionRegister; /* 1 IR scan, 0 DR scan */
+    uint64_t bitCount;            /* bits of the shift call */
+    uint64_t failingBitCount;     /* all failing bits of the call */
+    uint64_t failingBitsListed;   /* entries in failingBits */
+    const uint64_t *failingBits;  /* positions in the call (0 = first bit out), rising */
+    /* SVF-style hex of the call's bits, most significant digit first; empty
+     * for a call of more than VELTRA_SIM_MAX_SHOWN_BITS bits. `mask` has a 1
+     * for every compared bit, as SVF's MASK. */
+    const char *tdi;
+    const char *expected;
+    const char *mask;
+    const char *captured;
+} VeltraSimFailure;
+
+/* Records kept, and failing compare shifts seen (kept or not). */
+VELTRA_SIM_API uint32_t VeltraSim_FailureCount(void);
+VELTRA_SIM_API uint64_t VeltraSim_FailureTotal(void);
+/* Fills `failure` with record `index` (0 = first); 0 on success, 1 when
+ * there is no such record. Its pointers stay valid until the records are
+ * cleared. */
+VELTRA_SIM_API int32_t VeltraSim_GetFailure(uint32_t index, VeltraSimFailure *failure);
+VELTRA_SIM_API void VeltraSim_ClearFailures(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -164,17 +164,23 @@ bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
     const bool ir = r.reg == Register::Ir;
     Walk(tap, ir ? TapState::IrShift : TapState::DrShift, lead);
     uint16_t* capture = lead ? r.tdo : nullptr;
+    // A compare keeps what it captured, so that a failure can be shown.
+    std::vector<uint16_t> compared(r.expected ? (r.bitCount + kBitsPerWord - 1) / kBitsPerWord
+                                              : 0);
     bool failed = false;
     for (uint64_t i = 0; i < r.bitCount; ++i) {
         const bool last = i + 1 == r.bitCount;
         const bool tdo = Clock(tap, last, r.tdi && BitAt(r.tdi, i), lead);
         if (capture) PutBit(capture, i, tdo);
-        if (r.expected && !(r.mask && BitAt(r.mask, i)) && tdo != BitAt(r.expected, i)) {
-            failed = true;
-        }
+        if (!r.expected) continue;
+        PutBit(compared.data(), i, tdo);
+        if (!(r.mask && BitAt(r.mask, i)) && tdo != BitAt(r.expected, i)) failed = true;
     }
     const TapState pause = ir ? TapState::IrPause : TapState::DrPause;
     Walk(tap, r.ending == Ending::Pause ? pause : stopState_, lead);
+    if (failed) {
+        failures_.Add({tap, ir, r.bitCount, r.tdi, r.expected, r.mask, compared.data()});
+    }
     return failed;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board.h"
+#include "compare_failures.h"
 #include "pod.h"
 #include "svfplayer/svf_player.h"
 #include "tap_port.h"
@@ -82,6 +83,10 @@ public:
     TapPort& Port(uint32_t tap) { return ports_[tap - 1]; }
     const TapPort& Port(uint32_t tap) const { return ports_[tap - 1]; }
 
+    // Failing compare shifts, for hosts that show what failed.
+    const CompareFailures& Failures() const { return failures_; }
+    void ClearFailures() { failures_.Clear(); }
+
 private:
     // The TAPs a call addressed to `tap` drives: the gang while ganging is
     // on, else `tap` alone. The first entry is the one whose TDO is returned.
@@ -107,6 +112,8 @@ private:
     Counters counters_;
     double timeBeforeFrequencyUs_ = 0;  // TCK time at earlier frequencies plus waits
     uint64_t tckAtFrequency_ = 0;       // TCK count when the frequency last changed
+
+    CompareFailures failures_;
 };
 
 }  // namespace veltrasim

@@ -136,3 +136,47 @@ uint32_t VeltraSim_ControllerVersion(void) {
 }
 
 }  // extern "C"
+
+// ---- Failing compare shifts ----
+
+static_assert(VELTRA_SIM_MAX_FAILURES == veltrasim::CompareFailures::kMaxKept);
+static_assert(VELTRA_SIM_MAX_FAILING_BITS == veltrasim::CompareFailures::kMaxBitsListed);
+static_assert(VELTRA_SIM_MAX_SHOWN_BITS == veltrasim::CompareFailures::kMaxBitsShown);
+
+extern "C" {
+
+uint32_t VeltraSim_FailureCount(void) {
+    return Guarded([] { return static_cast<uint32_t>(Sim().controller->Failures().Count()); }, 0u);
+}
+
+uint64_t VeltraSim_FailureTotal(void) {
+    return Guarded([] { return Sim().controller->Failures().Total(); }, uint64_t{0});
+}
+
+int32_t VeltraSim_GetFailure(uint32_t index, VeltraSimFailure* failure) {
+    constexpr int32_t kNoSuchRecord = 1;
+    if (failure == nullptr) return kNoSuchRecord;
+    return Guarded(
+        [&] {
+            const veltrasim::CompareFailure* kept = Sim().controller->Failures().At(index);
+            if (kept == nullptr) return kNoSuchRecord;
+            *failure = VeltraSimFailure{kept->tap,
+                                        kept->instructionRegister ? 1u : 0u,
+                                        kept->bitCount,
+                                        kept->failingBitCount,
+                                        kept->failingBits.size(),
+                                        kept->failingBits.data(),
+                                        kept->tdi.c_str(),
+                                        kept->expected.c_str(),
+                                        kept->mask.c_str(),
+                                        kept->captured.c_str()};
+            return 0;
+        },
+        kNoSuchRecord);
+}
+
+void VeltraSim_ClearFailures(void) {
+    Guarded([] { Sim().controller->ClearFailures(); return 0; }, 0);
+}
+
+}  // extern "C"

@@ -133,7 +133,35 @@ TEST(SimShift, CompareUsesExpectedUnderTheMask) {
         uint32_t failMask = 99;
         ASSERT_EQ(sim.api()->GetCompareResult(&failMask), 0u);
         EXPECT_EQ(failMask, c.failMask) << c.name;
+        ASSERT_EQ(VeltraSim_FailureCount(), c.failMask) << c.name << ": one record per failure";
+        VeltraSimFailure kept{};
+        if (VeltraSim_GetFailure(0, &kept) != 0) continue;
+        EXPECT_EQ(std::vector<uint64_t>(kept.failingBits, kept.failingBits + kept.failingBitsListed),
+                  std::vector<uint64_t>{8}) << c.name;
+        EXPECT_STREQ(kept.captured, "A093");
+        EXPECT_STREQ(kept.expected, "A193");
+        EXPECT_STREQ(kept.mask, c.hasMask ? "FF00" : "FFFF") << "1 = compared, as in SVF";
+        EXPECT_EQ(kept.instructionRegister, 0u);
     }
+}
+
+TEST(SimShift, FailingComparesAreKeptUpToTheBoundAndCountedBeyond) {
+    SimSession sim;
+    const VeltraApi& api = *sim.api();
+    const uint16_t wrong[] = {0, 0};
+    for (uint32_t i = 0; i <= VELTRA_SIM_MAX_FAILURES; ++i) {
+        api.ShiftIrCompare(1, nullptr, 8, nullptr, wrong, nullptr);
+    }
+    api.SetCompareMode(1);
+    EXPECT_EQ(VeltraSim_FailureCount(), uint32_t{VELTRA_SIM_MAX_FAILURES});
+    EXPECT_EQ(VeltraSim_FailureTotal(), uint64_t{VELTRA_SIM_MAX_FAILURES + 1});
+    VeltraSimFailure kept{};
+    ASSERT_EQ(VeltraSim_GetFailure(0, &kept), 0);
+    EXPECT_EQ(kept.instructionRegister, 1u);
+    EXPECT_EQ(kept.failingBitCount, 1u) << "the IR captures binary 01";
+    EXPECT_EQ(VeltraSim_GetFailure(VELTRA_SIM_MAX_FAILURES, &kept), 1);
+    VeltraSim_ClearFailures();
+    EXPECT_EQ(VeltraSim_FailureCount(), 0u);
 }
 
 TEST(SimShift, CompareFailuresAccumulateUntilCompareModeIsSetAgain) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app.h"
 #include "job.h"
 #include "options.h"
@@ -205,6 +207,17 @@ TEST(SvfplayOptions, BadCommandLinesExitWithStatusTwoAndSayWhy) {
         {{"svfplay", "--pio-map", "m.map", "f.svf"}, "--pio"},
         {{"svfplay", "--numbered-errors", "f.svf"}, "--error-file"},
         {{"svfplay", "a.svf", "b.svf"}, "b.svf"},
+        {{"svfplay", "-v", "4", "f.svf"}, "--verbosity"},
+        {{"svfplay", "-v", "-1", "f.svf"}, "--verbosity"},
+        {{"svfplay", "-q", "-v", "2", "f.svf"}, "--quiet"},
+        {{"svfplay", "--frequency", "5x", "f.svf"}, "unknown unit 'x' in '5x'"},
+        {{"svfplay", "--frequency", "1500Hz", "f.svf"}, "not a whole number of kHz"},
+        {{"svfplay", "--frequency", "MHz", "f.svf"}, "is not a frequency"},
+        {{"svfplay", "--frequency", "1.2.3", "f.svf"}, "is not a frequency"},
+        {{"svfplay", "--frequency", "5000G", "f.svf"}, "unknown unit 'G'"},
+        {{"svfplay", "--frequency", "0.4", "f.svf"}, "not a whole number"},
+        {{"svfplay", "--frequency", "4295GHz", "f.svf"}, "unknown unit"},
+        {{"svfplay", "--frequency", "4294968MHz", "f.svf"}, "out of range"},
     };
     for (const auto& c : cases) {
         std::ostringstream out, err;
@@ -214,6 +227,36 @@ TEST(SvfplayOptions, BadCommandLinesExitWithStatusTwoAndSayWhy) {
         EXPECT_NE(err.str().find(c.messagePart), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
     }
+}
+
+TEST(SvfplayOptions, FrequencyTakesUnits) {
+    const struct {
+        const char* text;
+        uint32_t khz;
+    } rows[] = {{"1000", 1000},  {"1MHz", 1000}, {"500kHz", 500}, {"2.5M", 2500},
+                {"12.5mhz", 12500}, {"250k", 250}, {"2000Hz", 2}, {"4294967295", UINT32_MAX}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(ParseOk({"--frequency", row.text}).frequencyKhz, row.khz) << row.text;
+    }
+}
+
+TEST(SvfplayOptions, QuietMeansErrorsOnly) {
+    const Options quiet = ParseOk({"-q"});
+    EXPECT_TRUE(quiet.quiet);
+    EXPECT_EQ(quiet.verbosity, SVF_LEVEL_ERROR);
+    EXPECT_EQ(ParseOk({"--max-failures", "3"}).maxFailures, 3u);
+    EXPECT_EQ(ParseOk({}).maxFailures, 10u);
+}
+
+TEST(SvfplayOptions, BadCommandLineWithJsonIsOneObject) {
+    std::ostringstream out, err;
+    EXPECT_EQ(svfplay::RunSvfplay({"svfplay", "--json", "--tap", "0", "f.svf"}, out, err),
+              svfplay::kExitError);
+    const auto json = nlohmann::json::parse(out.str());
+    EXPECT_EQ(json["return"], 2);
+    EXPECT_EQ(json["resultCode"], SVF_RESULT_BAD_JOB);
+    EXPECT_EQ(json["verdict"], "ERROR");
+    EXPECT_NE(json["messages"][0]["text"].get<std::string>().find("--tap"), std::string::npos);
 }
 
 TEST(SvfplayOptions, HelpGoesToStdoutWithStatusZero) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "failures.h"
 #include "null_controller.h"
+#include "support/files.h"
 #include "output.h"
 
 namespace {
@@ -47,6 +49,11 @@ TEST(SvfplayOutput, ProgressBarText) {
     EXPECT_EQ(svfplay::FormatProgress(5, 10), "[###############...............]  50%  line 5 of 10");
     EXPECT_EQ(svfplay::FormatProgress(12, 10), "[##############################] 100%  line 10 of 10");
     EXPECT_EQ(svfplay::FormatProgress(7, 0), "line 7");
+    EXPECT_EQ(svfplay::FormatProgress(5, 10, 0.1), svfplay::FormatProgress(5, 10))
+        << "too early for a rate";
+    EXPECT_EQ(svfplay::FormatProgress(200, 1000, 2.0),
+              "[######........................]  20%  line 200 of 1000  100 lines/s  ETA 0:08");
+    EXPECT_EQ(svfplay::FormatProgress(9000, 0, 1.5), "line 9000  6000 lines/s");
 }
 
 TEST(SvfplayOutput, ProgressBarRedrawsInPlaceAndClears) {
@@ -84,51 +91,74 @@ TEST(SvfplayOutput, ErrorsNoteCount) {
     EXPECT_EQ(svfplay::ErrorsNoteCount(warning), std::nullopt) << "only the player's note counts";
 }
 
-TEST(SvfplayOutput, SummaryNamesVerdictCountAndTime) {
-    RunOutcome fail{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 1000, 0, VeltraSimStats{}};
+TEST(SvfplayOutput, SummaryNamesVerdictCodeCountFrequencyAndTime) {
+    RunOutcome fail{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 1000, 0, VeltraSimStats{}, 1000u};
     fail.stats->virtualTimeUs = 1500;
     fail.stats->tckCycles = 1500;
     EXPECT_EQ(svfplay::FormatSummary(fail, Notes({"STATUS\tFAIL", "ERRORS\t3"})),
-              "Result: FAIL (result code 100)\n"
+              "Result: FAIL (result code 100: mismatches found by the player)\n"
               "Failures: 3 failing bit(s)\n"
+              "Frequency: 1000 kHz\n"
               "Simulated time: 0.001500 s (1500 us, 1500 TCK cycles)\n");
 
-    const RunOutcome controller{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0, std::nullopt};
+    const RunOutcome controller{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0, std::nullopt, {}};
     EXPECT_EQ(svfplay::FormatSummary(controller, Notes({"STATUS\tFAIL"})),
-              "Result: FAIL (result code 1)\n"
-              "Failures: the controller's compare found mismatches\n");
+              "Result: FAIL (result code 1: mismatches found by the controller)\n"
+              "Failures: the controller's compare found mismatches\n"
+              "Frequency: the controller's own\n");
 
-    const RunOutcome gang{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0x5, std::nullopt};
-    EXPECT_NE(svfplay::FormatSummary(gang, {}).find("failing TAP mask 0x5"), std::string::npos);
+    const RunOutcome gang{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0x5, std::nullopt, 400u};
+    const std::string gangSummary = svfplay::FormatSummary(gang, {});
+    EXPECT_NE(gangSummary.find("failing TAP mask 0x5"), std::string::npos);
+    EXPECT_NE(gangSummary.find("Frequency: the controller's own, 400 kHz\n"), std::string::npos);
 
-    const RunOutcome pass{SVF_RETURN_PASS, SVF_RESULT_PASS, 0, 0, std::nullopt};
-    EXPECT_EQ(svfplay::FormatSummary(pass, Notes({"STATUS\tPASS"})),
-              "Result: PASS (result code 0)\nFailures: none\n");
+    const RunOutcome limited{SVF_RETURN_PASS, SVF_RESULT_PASS, 8000, 0, std::nullopt, 5000u};
+    EXPECT_EQ(svfplay::FormatSummary(limited, Notes({"STATUS\tPASS"})),
+              "Result: PASS (result code 0: no mismatch)\nFailures: none\n"
+              "Frequency: 8000 kHz requested, limited by the controller to 5000 kHz\n");
 
-    const RunOutcome error{SVF_RETURN_ERROR, SVF_RESULT_SYNTAX, 0, 0, std::nullopt};
-    EXPECT_EQ(svfplay::FormatSummary(error, {}), "Result: ERROR (result code 10)\n");
+    const struct {
+        uint32_t code;
+        const char* words;
+    } errors[] = {{SVF_RESULT_SYNTAX, "syntax error"}, {SVF_RESULT_ABORTED, "aborted"},
+                  {SVF_RESULT_MISMATCH, "stopped inside a scan statement or on FLAG"},
+                  {SVF_RESULT_PIO_PIN_IN_USE, "PIO pin used by the TAP"}, {77, "unknown"}};
+    for (const auto& row : errors) {
+        const RunOutcome error{SVF_RETURN_ERROR, row.code, 0, 0, std::nullopt, {}};
+        EXPECT_EQ(svfplay::FormatSummary(error, {}),
+                  "Result: ERROR (result code " + std::to_string(row.code) + ": " + row.words +
+                      ")\nFrequency: the controller's own\n");
+    }
 }
 
 TEST(SvfplayOutput, JsonHoldsExactlyTheDocumentedKeys) {
-    RunOutcome outcome{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 2500, 6, VeltraSimStats{}};
+    RunOutcome outcome{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 2500, 6, VeltraSimStats{}, {}};
     outcome.stats->calls[11] = 4;  // ShiftDr
     outcome.stats->drBits = 128;
     std::vector<HostMessage> messages = Notes({"Start executing SVF File"});
     messages.push_back({SVF_MESSAGE_LINE, 3, 1, 12, "12"});
-    const auto json = nlohmann::json::parse(svfplay::BuildJson(outcome, messages).dump());
+    messages.push_back({SVF_MESSAGE_ERROR, 1, 2, 0, "SVF line     42 : Error\t: semicolon expected"});
+    messages.push_back({SVF_MESSAGE_WARNING, 2, 3, 0, "SVF line 7 is not a statement message"});
+    const auto json = nlohmann::json::parse(
+        svfplay::BuildJson(outcome, messages, nlohmann::json::array({{{"tap", 1}}})).dump());
 
     std::set<std::string> keys;
     for (const auto& item : json.items()) keys.insert(item.key());
-    EXPECT_EQ(keys, (std::set<std::string>{"return", "resultCode", "frequencyKhz", "gangFailMask",
-                                           "messages", "stats"}));
+    EXPECT_EQ(keys, (std::set<std::string>{"return", "resultCode", "verdict", "frequencyKhz",
+                                           "gangFailMask", "messages", "failures", "stats"}));
+    EXPECT_EQ(json["verdict"], "FAIL");
+    EXPECT_EQ(json["failures"], nlohmann::json::parse(R"([{"tap":1}])"));
     EXPECT_EQ(json["return"], 1);
     EXPECT_EQ(json["resultCode"], 100);
     EXPECT_EQ(json["frequencyKhz"], 2500);
     EXPECT_EQ(json["gangFailMask"], 6);
-    ASSERT_EQ(json["messages"].size(), 2u);
+    ASSERT_EQ(json["messages"].size(), 4u);
     EXPECT_EQ(json["messages"][1],
               nlohmann::json({{"kind", 3}, {"level", 3}, {"sequence", 1}, {"line", 12},
-                              {"text", "12"}}));
+                              {"svfLine", 12}, {"text", "12"}}));
+    EXPECT_TRUE(json["messages"][0]["svfLine"].is_null());
+    EXPECT_EQ(json["messages"][2]["svfLine"], 42);
+    EXPECT_TRUE(json["messages"][3]["svfLine"].is_null()) << "only the statement-message shape";
     EXPECT_EQ(json["messages"][0]["text"], "Start executing SVF File");
     EXPECT_EQ(json["stats"]["calls"], nlohmann::json({{"ShiftDr", 4}}));
     EXPECT_EQ(json["stats"]["drBits"], 128);
@@ -136,6 +166,39 @@ TEST(SvfplayOutput, JsonHoldsExactlyTheDocumentedKeys) {
 
     outcome.stats.reset();
     EXPECT_TRUE(svfplay::BuildJson(outcome, {})["stats"].is_null());
+}
+
+// Both ERROR file forms read back into failure records.
+TEST(SvfplayOutput, FailuresReadBackFromErrorFiles) {
+    const std::string header = "SYNTAX_VERSION   1.3\nSTATUS    FAIL\n\nERRORS    14   \n";
+    const std::string numbered =
+        "ERRORS    3\nTAP2 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
+        "TAP2 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n"
+        "PAR CMD_ID 6 PIN LED0 BIT_OFFSET 0 LOOP_CNT 0\nEND_ERRORS\n";
+    svftest::TempDir dir;
+    const auto classic = svfplay::ErrorFileFailures(
+        dir.Write("a.err", header +
+                               "TAP1\r\nSVF_LINE 12\r\n\r\n        0         1         2         3"
+                               "         4         5         6         7         8         9\n"
+                               "       10        11 \nPAR\nSVF_LINE 20\n        0        2\n"
+                               "END_ERRORS\nTAP9\n"),
+        1);
+    EXPECT_EQ(classic.total, 2u) << "records after END_ERRORS are not read";
+    ASSERT_EQ(classic.records.size(), 1u) << "the limit";
+    EXPECT_EQ(classic.records[0].svfLine, 12u);
+    EXPECT_EQ(classic.records[0].failingBitCount, 12u);
+    EXPECT_EQ(classic.records[0].failingBits.back(), 11u);
+    const auto json = svfplay::FailuresJson(svfplay::ErrorFileFailures(dir.Write("b.err", numbered), 10));
+    EXPECT_EQ(json, nlohmann::json::parse(R"([
+        {"source":"errorFile","tap":2,"command":4,"svfLine":null,"failingBitCount":2,
+         "failingBits":[3,17]},
+        {"source":"errorFile","tap":0,"command":6,"svfLine":null,"failingBitCount":1,
+         "failingBits":[],"pins":["LED0"]}])"));
+    std::ostringstream text;
+    svfplay::WriteFailures(text, classic, "Failing");
+    EXPECT_EQ(text.str(), "Failing (first 1 of 2):\n  1. SVF line 12, TAP 1: 12 failing bits: "
+                          "0 1 2 3 4 5 6 7 8 9 10 11\n");
+    EXPECT_TRUE(svfplay::ErrorFileFailures(dir.PathOf("missing.err"), 10).records.empty());
 }
 
 TEST(SvfplayNullController, CapturesZerosAndReportsNoFrequency) {

@@ -16,6 +16,14 @@ using svfplay::HexOfBits;
 using svfplay::TraceRecorder;
 using Lines = std::vector<std::string>;
 
+// A recorder whose lines land in `lines`.
+struct Recording {
+    explicit Recording(const VeltraApi* target)
+        : recorder(target, [this](const std::string& line) { lines.push_back(line); }) {}
+    Lines lines;
+    TraceRecorder recorder;
+};
+
 TEST(SvfplayTrace, HexOfBitsShowsOnlyTheBitsUsed) {
     const uint16_t a5[] = {0x00A5};
     const uint16_t high[] = {0xFFFF, 0x0001};
@@ -67,8 +75,8 @@ VeltraApi FakeApi() {
 
 TEST(SvfplayTrace, RecordsArgumentsOutValuesAndResultsAndForwards) {
     const VeltraApi fake = FakeApi();
-    TraceRecorder recorder(&fake);
-    const VeltraApi* api = recorder.api();
+    Recording recording(&fake);
+    const VeltraApi* api = recording.recorder.api();
     const uint16_t tdi[] = {0x00A5};
     uint16_t tdo[1] = {0};
     EXPECT_EQ(api->ShiftDr(1, tdi, 8, tdo), VELTRA_FAILED);
@@ -84,7 +92,7 @@ TEST(SvfplayTrace, RecordsArgumentsOutValuesAndResultsAndForwards) {
     api->GetPodInfo(3, &pins, &levels);
     EXPECT_EQ(api->SetBuffering(128), VELTRA_DEPTH_REFUSED);
     EXPECT_STREQ(api->GetErrorText(), "cable unplugged");
-    EXPECT_EQ(recorder.lines(), (Lines{
+    EXPECT_EQ(recording.lines, (Lines{
                                     "ShiftDr 1 A5 8 3C = 1",
                                     "ShiftDr 2 A5 8 - = 1",
                                     "ShiftIrCompareToPause 1 25 6 3C 01 - = 0",
@@ -94,21 +102,21 @@ TEST(SvfplayTrace, RecordsArgumentsOutValuesAndResultsAndForwards) {
                                     "SetBuffering 128 = 4294967295",
                                     "GetErrorText = cable unplugged",
                                 }));
-    EXPECT_TRUE(recorder.complete());
+    EXPECT_TRUE(recording.recorder.complete());
 }
 
 TEST(SvfplayTrace, SlotsTheControllerLacksStayEmpty) {
     const VeltraApi fake = FakeApi();
-    TraceRecorder recorder(&fake);
-    EXPECT_EQ(recorder.api()->ResetTap, nullptr);
-    EXPECT_EQ(recorder.api()->ShiftIr, nullptr);
-    EXPECT_NE(recorder.api()->ShiftDr, nullptr);
-    EXPECT_NE(recorder.api()->ShiftDr, fake.ShiftDr);
+    Recording recording(&fake);
+    EXPECT_EQ(recording.recorder.api()->ResetTap, nullptr);
+    EXPECT_EQ(recording.recorder.api()->ShiftIr, nullptr);
+    EXPECT_NE(recording.recorder.api()->ShiftDr, nullptr);
+    EXPECT_NE(recording.recorder.api()->ShiftDr, fake.ShiftDr);
 }
 
 TEST(SvfplayTrace, NullControllerCallsInPlayerOrder) {
-    TraceRecorder recorder(svfplay::NullControllerApi());
-    const VeltraApi* api = recorder.api();
+    Recording recording(svfplay::NullControllerApi());
+    const VeltraApi* api = recording.recorder.api();
     const uint32_t* record = nullptr;
     api->GetControllerInfo(&record);
     api->SetFrequency(1000);
@@ -120,7 +128,7 @@ TEST(SvfplayTrace, NullControllerCallsInPlayerOrder) {
     api->AccessPioPins(1, 3, 1, 1, &readBack);
     api->SetPodSignal(1, 2, 1);
     api->SetTrst(1, 0);
-    EXPECT_EQ(recorder.lines(), (Lines{
+    EXPECT_EQ(recording.lines, (Lines{
                                     "GetControllerInfo * = 0",
                                     "SetFrequency 1000 = 0",
                                     "SetFlagLength 4294967295 2 = 0",
@@ -156,8 +164,8 @@ TEST(SvfplayTrace, RecordedLinesMatchTheSimulatorsOwnTrace) {
     svftest::SimSession sim;
     VeltraSim_EnableTrace(1);
     svftest::ClearTrace();
-    TraceRecorder recorder(sim.api());
-    const VeltraApi* api = recorder.api();
+    Recording recording(sim.api());
+    const VeltraApi* api = recording.recorder.api();
     const uint32_t* record = nullptr;
     api->GetControllerInfo(&record);
     api->SetBuffering(128);
@@ -185,10 +193,10 @@ TEST(SvfplayTrace, RecordedLinesMatchTheSimulatorsOwnTrace) {
     api->SetFlagLength(VELTRA_ALL_TAPS, 2);
 
     const Lines simulator = svftest::Trace();
-    ASSERT_EQ(recorder.lines().size(), 16u);
-    EXPECT_EQ(recorder.lines(), simulator);
-    EXPECT_EQ(recorder.lines()[5], "ShiftIr 1 01 8 01 = 0") << "captured IR 0x01";
-    EXPECT_EQ(recorder.lines()[6], "ShiftDr 1 00000000 32 0123A093 = 0") << "IDCODE after reset";
+    ASSERT_EQ(recording.lines.size(), 16u);
+    EXPECT_EQ(recording.lines, simulator);
+    EXPECT_EQ(recording.lines[5], "ShiftIr 1 01 8 01 = 0") << "captured IR 0x01";
+    EXPECT_EQ(recording.lines[6], "ShiftDr 1 00000000 32 0123A093 = 0") << "IDCODE after reset";
 }
 
 }  // namespace

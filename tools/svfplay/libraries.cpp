@@ -9,6 +9,10 @@ namespace svfplay {
 
 namespace {
 
+// veltra-sim's controller version: major << 16 | minor.
+constexpr unsigned kVersionMajorShift = 16;
+constexpr uint32_t kVersionMinorMask = 0xFFFF;
+
 // Appends the pieces in order (operator+ chains on strings trip a false
 // -Wrestrict in some GCC versions at -O3).
 std::string Join(std::initializer_list<std::string_view> parts) {
@@ -21,11 +25,19 @@ std::string Join(std::initializer_list<std::string_view> parts) {
 
 std::filesystem::path LibraryPath(const std::string& given, const char* defaultName) {
     if (!given.empty()) return given;
-    return ExecutableDirectory() / defaultName;
+    const std::filesystem::path beside = ExecutableDirectory() / defaultName;
+    const std::filesystem::path installed =
+        ExecutableDirectory().parent_path() / kInstalledLibraryFolder / defaultName;
+    std::error_code error;
+    if (!std::filesystem::exists(beside, error) && std::filesystem::exists(installed, error)) {
+        return installed;
+    }
+    return beside;
 }
 
 std::unique_ptr<Player> Player::Load(const std::filesystem::path& path, std::string& error) {
     auto player = std::make_unique<Player>();
+    player->path_ = path;
     std::string reason;
     player->library_ = SharedLibrary::Open(path, reason);
     if (!player->library_.IsOpen()) {
@@ -52,6 +64,7 @@ int32_t Player::Execute(const VeltraApi* api, SvfReport* report, SvfInfo* info) 
 std::unique_ptr<Controller> Controller::Load(const std::filesystem::path& path,
                                              std::string& error) {
     auto controller = std::make_unique<Controller>();
+    controller->path_ = path;
     std::string reason;
     controller->library_ = SharedLibrary::Open(path, reason);
     if (!controller->library_.IsOpen()) {
@@ -79,6 +92,13 @@ std::unique_ptr<Controller> Controller::Load(const std::filesystem::path& path,
     sim.getStats = lib.Function<decltype(sim.getStats)>("VeltraSim_GetStats");
     sim.enableUpdateLog = lib.Function<decltype(sim.enableUpdateLog)>("VeltraSim_EnableUpdateLog");
     sim.writeUpdateLog = lib.Function<decltype(sim.writeUpdateLog)>("VeltraSim_WriteUpdateLog");
+
+    sim.controllerVersion =
+        lib.Function<decltype(sim.controllerVersion)>("VeltraSim_ControllerVersion");
+    sim.failureCount = lib.Function<decltype(sim.failureCount)>("VeltraSim_FailureCount");
+    sim.failureTotal = lib.Function<decltype(sim.failureTotal)>("VeltraSim_FailureTotal");
+    sim.getFailure = lib.Function<decltype(sim.getFailure)>("VeltraSim_GetFailure");
+    sim.clearFailures = lib.Function<decltype(sim.clearFailures)>("VeltraSim_ClearFailures");
     return controller;
 }
 
@@ -103,16 +123,31 @@ bool Controller::LoadBoard(const std::string& path, std::string& error) const {
     return true;
 }
 
-void Controller::SetSimulatorTrace(bool enabled) const {
+void Controller::SwitchOffSimulatorTrace() const {
     if (!sim_.HasTrace()) return;
-    sim_.enableTrace(enabled ? 1 : 0);
+    sim_.enableTrace(0);
     sim_.clearTrace();
 }
 
-void Controller::WriteSimulatorTrace(TraceFile& file) const {
-    if (!sim_.HasTrace()) return;
-    const uint32_t count = sim_.traceCount();
-    for (uint32_t i = 0; i < count; ++i) file.Write(sim_.traceLine(i));
+std::optional<uint32_t> Controller::ReportedFrequencyKhz() const {
+    const uint32_t* record = nullptr;
+    if (api_->GetControllerInfo == nullptr || api_->GetControllerInfo(&record) != VELTRA_OK ||
+        record == nullptr || (record[0] & VELTRA_INFO_FREQUENCY_VALID) == 0) {
+        return std::nullopt;
+    }
+    return record[VELTRA_INFO_WORD_FREQUENCY];
+}
+
+std::string Controller::Version() const {
+    if (path_.empty()) return "built-in null controller";
+    std::string text = FileVersion(path_);
+    if (sim_.controllerVersion != nullptr) {
+        const uint32_t version = sim_.controllerVersion();
+        text += Join({text.empty() ? "" : ", ", "veltra-sim reporting controller version ",
+                      std::to_string(version >> kVersionMajorShift), ".",
+                      std::to_string(version & kVersionMinorMask)});
+    }
+    return text.empty() ? "version unknown" : text;
 }
 
 std::optional<VeltraSimStats> Controller::Stats() const {

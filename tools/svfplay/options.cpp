@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "svfplayer/svf_player.h"
@@ -39,8 +41,17 @@ CLI::Validator ValueCheck(Parser parser, const char* name) {
         "", name);
 }
 
-void AddOptions(CLI::App& app, Options& o, std::string& connection, std::string& finalState,
-                std::string& flags, uint32_t& frequency, std::string& gang) {
+// The texts a parser turns into the option's value, kept until after parsing.
+struct RawValues {
+    std::string connection;
+    std::string finalState;
+    std::string flags;
+    std::string frequency;
+    std::string gang;
+    bool version = false;
+};
+
+void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
     app.add_option("FILE.svf", o.svfFile, "SVF file to play")->required();
     auto* player = app.add_option("--player", o.playerLibrary,
                                   "player library (default: next to svfplay)");
@@ -61,16 +72,17 @@ void AddOptions(CLI::App& app, Options& o, std::string& connection, std::string&
         ->excludes(board);
     app.add_option("--tap", o.tap, "tester TAP (default 1)")
         ->check(CLI::Range(kDefaultTap, kMaxTap));
-    app.add_option("--frequency", frequency,
-                   "TCK frequency and limit in kHz (default: keep the controller's)")
-        ->check(CLI::Range(1u, UINT32_MAX));
+    app.add_option("--frequency", raw.frequency,
+                   "TCK frequency and limit: kHz, or with a unit (500kHz, 1MHz, 2.5M); "
+                   "default: keep the controller's")
+        ->check(ValueCheck(ParseFrequency, "FREQ"));
     auto* errorFile = app.add_option("--error-file", o.errorFile, "ERROR file to write");
     app.add_flag("--numbered-errors", o.numberedErrors,
                  "ERROR file in the command-numbered form")
         ->needs(errorFile);
     auto* cnn = app.add_option("--cnn", o.cnnFile, "CNN connection file");
     auto* strings =
-        app.add_option("--connection", connection,
+        app.add_option("--connection", raw.connection,
                        "connection strings IRLEAD:IRTAIL:DRLEAD:DRTAIL (H/L, any may be empty)")
             ->check(ValueCheck(ParseConnection, "IRLEAD:IRTAIL:DRLEAD:DRTAIL"));
     strings->excludes(cnn);
@@ -83,22 +95,30 @@ void AddOptions(CLI::App& app, Options& o, std::string& connection, std::string&
     app.add_option("--pio-map", o.pioMapFile, "PIO mapping file")->needs(pio);
     app.add_flag("--keep-mapped-pins", o.keepMappedPins,
                  "mapped pins keep their mapping over the controller's pod pins");
-    app.add_option("--gang", gang, "TAPs to drive in parallel, digits 1-9");
+    app.add_option("--gang", raw.gang, "TAPs to drive in parallel, digits 1-9");
     app.add_flag("--start-idle", o.startIdle, "the TAP is already in Run-Test/Idle: no reset");
-    app.add_option("--final-state", finalState,
+    app.add_option("--final-state", raw.finalState,
                    "state to leave the TAP in: RESET, IDLE, DRPAUSE or IRPAUSE")
         ->check(ValueCheck(ParseFinalState, "RESET|IDLE|DRPAUSE|IRPAUSE"));
     app.add_option("--bypass-length", o.bypassLength, "bypass bits of the whole chain");
     app.add_option("--ir-length", o.irLength, "IR bits of the whole chain");
     app.add_flag("--from-memory", o.fromMemory, "read the file first, pass its lines in memory");
-    app.add_option("--flags", flags, "raw option bits OR-ed in (hexadecimal, 0x optional)")
+    app.add_option("--flags", raw.flags, "raw option bits OR-ed in (hexadecimal, 0x optional)")
         ->check(ValueCheck(ParseHexFlags, "HEX"));
-    app.add_option("-v,--verbosity", o.verbosity,
-                   "0 silent, 1 errors, 2 and warnings, 3 and notes (default 3)");
+    auto* verbosity =
+        app.add_option("-v,--verbosity", o.verbosity,
+                       "0 silent, 1 errors, 2 and warnings, 3 and notes (default 3)")
+            ->check(CLI::Range(0, kMaxVerbosity));
+    app.add_flag("-q,--quiet", o.quiet, "errors only: no notes, no summary, no progress bar")
+        ->excludes(verbosity);
     app.add_flag("--json", o.json, "one JSON object on stdout instead of the messages");
     app.add_option("--trace", o.traceFile, "write the controller call trace to this file");
     app.add_option("--update-log", o.updateLogFile,
                    "veltra-sim: write each device's Update-IR/DR and resets to this file");
+
+    app.add_option("--max-failures", o.maxFailures,
+                   "failing scans to show after a FAIL (default 10)");
+    app.add_flag("--version", raw.version, "show the versions of svfplay, the player and the controller");
 }
 
 }  // namespace
@@ -161,15 +181,52 @@ std::optional<uint32_t> ParseHexFlags(const std::string& text, std::string& erro
     return value;
 }
 
+std::optional<uint32_t> ParseFrequency(const std::string& text, std::string& error) {
+    static constexpr std::pair<const char*, double> kUnits[] = {
+        {"", 1.0}, {"K", 1.0}, {"KHZ", 1.0}, {"M", 1e3}, {"MHZ", 1e3}, {"HZ", 1e-3}};
+    size_t numberEnd = 0;
+    while (numberEnd < text.size() &&
+           (std::isdigit(static_cast<unsigned char>(text[numberEnd])) != 0 ||
+            text[numberEnd] == '.')) {
+        ++numberEnd;
+    }
+    const std::string number = text.substr(0, numberEnd);
+    const std::string unit = Upper(text.substr(numberEnd));
+    if (number.empty() || number == "." ||
+        std::count(number.begin(), number.end(), '.') > 1) {
+        error = "'" + text + "' is not a frequency (for example 1000, 500kHz, 1MHz, 2.5M)";
+        return std::nullopt;
+    }
+    const auto found = std::find_if(std::begin(kUnits), std::end(kUnits),
+                                    [&](const auto& u) { return unit == u.first; });
+    if (found == std::end(kUnits)) {
+        error = "unknown unit '" + text.substr(numberEnd) + "' in '" + text +
+                "': use Hz, kHz or MHz (a plain number is kHz)";
+        return std::nullopt;
+    }
+    const double khz = std::stod(number) * found->second;
+    const double whole = std::round(khz);
+    constexpr double kTolerance = 1e-6;
+    if (std::fabs(khz - whole) > kTolerance) {
+        error = "'" + text + "' is not a whole number of kHz";
+        return std::nullopt;
+    }
+    if (whole < 1.0 || whole > static_cast<double>(UINT32_MAX)) {
+        error = "'" + text + "' is out of range (1 kHz to 4294967295 kHz)";
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(whole);
+}
+
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
     ParseOutcome outcome;
     CLI::App app("Plays an SVF file on a boundary-scan controller and reports PASS or FAIL.",
                  "svfplay");
     // Options start with '-' everywhere; a leading '/' is a path, not an option.
     app.allow_windows_style_options(false);
-    std::string connection, finalState, flags, gang;
-    uint32_t frequency = 0;
-    AddOptions(app, outcome.options, connection, finalState, flags, frequency, gang);
+    RawValues raw;
+    AddOptions(app, outcome.options, raw);
+    outcome.json = std::find(args.begin(), args.end(), "--json") != args.end();
 
     std::vector<const char*> argv;
     argv.reserve(args.size());
@@ -181,6 +238,12 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
         outcome.text = app.help();
         return outcome;
     } catch (const CLI::ParseError& e) {
+        // --version needs no file.
+        if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr &&
+            app.count("--version") > 0) {
+            outcome.kind = ParseOutcome::Kind::Version;
+            return outcome;
+        }
         outcome.kind = ParseOutcome::Kind::Error;
         outcome.text = std::string("svfplay: error: ") + e.what() +
                        "\nRun with --help for more information.";
@@ -189,12 +252,13 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
 
     Options& o = outcome.options;
     std::string ignored;
-    if (app.count("--connection") > 0) o.connection = ParseConnection(connection, ignored);
-    if (app.count("--final-state") > 0) o.finalStateCode = *ParseFinalState(finalState, ignored);
-    if (app.count("--flags") > 0) o.rawFlags = *ParseHexFlags(flags, ignored);
-    if (app.count("--frequency") > 0) o.frequencyKhz = frequency;
-    if (app.count("--gang") > 0) o.gang = gang;
-    outcome.kind = ParseOutcome::Kind::Run;
+    if (app.count("--connection") > 0) o.connection = ParseConnection(raw.connection, ignored);
+    if (app.count("--final-state") > 0) o.finalStateCode = *ParseFinalState(raw.finalState, ignored);
+    if (app.count("--flags") > 0) o.rawFlags = *ParseHexFlags(raw.flags, ignored);
+    if (app.count("--frequency") > 0) o.frequencyKhz = ParseFrequency(raw.frequency, ignored);
+    if (app.count("--gang") > 0) o.gang = raw.gang;
+    if (o.quiet) o.verbosity = SVF_LEVEL_ERROR;
+    outcome.kind = app.count("--version") > 0 ? ParseOutcome::Kind::Version : ParseOutcome::Kind::Run;
     return outcome;
 }
 

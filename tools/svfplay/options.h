@@ -9,7 +9,9 @@
 namespace svfplay {
 
 inline constexpr int32_t kDefaultVerbosity = 3;
+inline constexpr int32_t kMaxVerbosity = 3;
 inline constexpr uint32_t kDefaultTap = 1;
+inline constexpr uint32_t kDefaultMaxFailures = 10;
 
 // The four H/L strings of --connection, in the order IR lead, IR tail,
 // DR lead, DR tail.
@@ -47,6 +49,8 @@ struct Options {
     uint32_t rawFlags = 0;
     int32_t verbosity = kDefaultVerbosity;
     bool json = false;
+    bool quiet = false;  // errors only: no summary, no progress bar
+    uint32_t maxFailures = kDefaultMaxFailures;
     std::string traceFile;
     std::string updateLogFile;  // veltra-sim: what the devices saw, written after the run
 };
@@ -54,10 +58,11 @@ struct Options {
 // Outcome of parsing: run with `options`, or show `text` (help on stdout,
 // an error on stderr) and exit.
 struct ParseOutcome {
-    enum class Kind { Run, Help, Error };
+    enum class Kind { Run, Help, Version, Error };
     Kind kind = Kind::Error;
     Options options;
     std::string text;
+    bool json = false;  // --json was on the command line, even a bad one
 };
 
 // `args` holds the whole command line, program name first.
@@ -68,5 +73,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args);
 std::optional<ConnectionSpec> ParseConnection(const std::string& text, std::string& error);
 std::optional<uint32_t> ParseFinalState(const std::string& text, std::string& error);
 std::optional<uint32_t> ParseHexFlags(const std::string& text, std::string& error);
+// "1000" (kHz), "500kHz", "1MHz", "2.5M", "100000Hz", ... to whole kHz.
+std::optional<uint32_t> ParseFrequency(const std::string& text, std::string& error);
 
 }  // namespace svfplay

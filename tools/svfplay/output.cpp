@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "slots.h"
 
@@ -16,13 +17,71 @@ constexpr size_t kBarWidth = 30;
 constexpr uint32_t kPercent = 100;
 constexpr char kErrorsNote[] = "ERRORS\t";
 constexpr double kMicrosecondsPerSecond = 1e6;
+constexpr unsigned kSecondsPerMinute = 60;
+constexpr double kMinimumElapsedSeconds = 0.5;  // below, a rate means little
+constexpr char kSvfLinePrefix[] = "SVF line";
 
-const char* Verdict(int32_t returnValue) {
-    switch (returnValue) {
-        case SVF_RETURN_PASS: return "PASS";
-        case SVF_RETURN_FAIL: return "FAIL";
-        default: return "ERROR";
+struct CodeName {
+    uint32_t code;
+    const char* name;
+};
+
+constexpr CodeName kCodeNames[] = {
+    {SVF_RESULT_PASS, "no mismatch"},
+    {SVF_RESULT_NOT_OPENED, "file not opened"},
+    {SVF_RESULT_PIO_MAP_UNREADABLE, "PIO mapping file unreadable"},
+    {SVF_RESULT_WRITE_FAILED, "ERROR file not written"},
+    {SVF_RESULT_END_OF_FILE, "end of file inside a statement"},
+    {SVF_RESULT_SYNTAX, "syntax error"},
+    {SVF_RESULT_IR_LENGTH, "IR length varies on an indirect connection"},
+    {SVF_RESULT_GANGING, "ganging not possible"},
+    {SVF_RESULT_STATE, "illegal state transition"},
+    {SVF_RESULT_CONNECTION_BITS, "connection bits undefined"},
+    {SVF_RESULT_INTERNAL, "internal error"},
+    {SVF_RESULT_CONTROLLER, "controller call failed"},
+    {SVF_RESULT_ABORTED, "aborted"},
+    {SVF_RESULT_CNN, "CNN file or connection not usable"},
+    {SVF_RESULT_BAD_JOB, "bad job or option"},
+    {SVF_RESULT_NO_MEMORY, "out of memory"},
+    {SVF_RESULT_FAILURES, "mismatches found by the player"},
+    {SVF_RESULT_PIO_TOO_MANY_PINS, "too many PIO pins"},
+    {SVF_RESULT_PIO_PIN_DEFINED, "PIO pin defined twice"},
+    {SVF_RESULT_PIO_NAME_DEFINED, "PIO name defined twice"},
+    {SVF_RESULT_PIO_MAP_SYNTAX, "PIO mapping syntax error"},
+    {SVF_RESULT_PIO_DRIVE_ON_READ, "PIO drives an input pin"},
+    {SVF_RESULT_PIO_READ_ON_DRIVE, "PIO reads an output pin"},
+    {SVF_RESULT_PIO_PIN_IN_USE, "PIO pin used by the TAP"},
+};
+
+// "1234 lines/s  ETA 0:07" once enough time has passed to tell.
+std::string RateAndEta(uint32_t line, uint32_t totalLines, double elapsedSeconds) {
+    if (elapsedSeconds < kMinimumElapsedSeconds || line == 0) return "";
+    const double rate = line / elapsedSeconds;
+    char text[64];
+    int length = std::snprintf(text, sizeof text, "  %.0f lines/s", rate);
+    if (totalLines > line && length > 0) {
+        const auto eta = static_cast<unsigned long>((totalLines - line) / rate);
+        std::snprintf(text + length, sizeof text - static_cast<size_t>(length), "  ETA %lu:%02lu",
+                      eta / kSecondsPerMinute, eta % kSecondsPerMinute);
     }
+    return text;
+}
+
+std::string FrequencyLine(const RunOutcome& outcome) {
+    std::string line = "Frequency: ";
+    if (outcome.frequencyKhz == 0) {
+        line += "the controller's own";
+        if (outcome.controllerFrequencyKhz) {
+            line += ", " + std::to_string(*outcome.controllerFrequencyKhz) + " kHz";
+        }
+        return line;
+    }
+    line += std::to_string(outcome.frequencyKhz) + " kHz";
+    if (outcome.controllerFrequencyKhz && *outcome.controllerFrequencyKhz != outcome.frequencyKhz) {
+        line += " requested, limited by the controller to " +
+                std::to_string(*outcome.controllerFrequencyKhz) + " kHz";
+    }
+    return line;
 }
 
 std::string FailureLine(const RunOutcome& outcome, const std::vector<HostMessage>& messages) {
@@ -76,8 +135,37 @@ void MessageRecorder::Deliver(void* context, const SvfMessage* message) {
     }
 }
 
-std::string FormatProgress(uint32_t line, uint32_t totalLines) {
-    if (totalLines == 0) return "line " + std::to_string(line);
+const char* Verdict(int32_t returnValue) {
+    switch (returnValue) {
+        case SVF_RETURN_PASS: return "PASS";
+        case SVF_RETURN_FAIL: return "FAIL";
+        default: return "ERROR";
+    }
+}
+
+const char* ResultCodeName(int32_t returnValue, uint32_t resultCode) {
+    if (resultCode == SVF_RESULT_MISMATCH) {
+        return returnValue == SVF_RETURN_FAIL ? "mismatches found by the controller"
+                                              : "stopped inside a scan statement or on FLAG";
+    }
+    for (const auto& entry : kCodeNames) {
+        if (entry.code == resultCode) return entry.name;
+    }
+    return "unknown";
+}
+
+std::optional<uint32_t> SvfLineOf(const HostMessage& message) {
+    if (message.kind == SVF_MESSAGE_LINE) return message.line;
+    if (message.text.rfind(kSvfLinePrefix, 0) != 0) return std::nullopt;
+    const char* digits = message.text.c_str() + sizeof kSvfLinePrefix - 1;
+    char* end = nullptr;
+    const unsigned long line = std::strtoul(digits, &end, 10);
+    if (end == digits || std::string_view(end).rfind(" : ", 0) != 0) return std::nullopt;
+    return static_cast<uint32_t>(line);
+}
+
+std::string FormatProgress(uint32_t line, uint32_t totalLines, double elapsedSeconds) {
+    if (totalLines == 0) return "line " + std::to_string(line) + RateAndEta(line, 0, elapsedSeconds);
     const uint32_t shown = std::min(line, totalLines);
     const auto filled = static_cast<size_t>(uint64_t{shown} * kBarWidth / totalLines);
     const auto percent = static_cast<uint32_t>(uint64_t{shown} * kPercent / totalLines);
@@ -85,7 +173,7 @@ std::string FormatProgress(uint32_t line, uint32_t totalLines) {
     std::snprintf(numbers, sizeof numbers, "] %3u%%  line %u of %u", percent, shown, totalLines);
     std::string bar = "[";
     bar.append(filled, '#').append(kBarWidth - filled, '.').append(numbers);
-    return bar;
+    return bar + RateAndEta(shown, totalLines, elapsedSeconds);
 }
 
 ProgressBar::ProgressBar(std::ostream& stream, uint32_t totalLines, bool enabled)
@@ -95,7 +183,8 @@ ProgressBar::~ProgressBar() { Clear(); }
 
 void ProgressBar::Update(uint32_t line) {
     if (!enabled_) return;
-    const std::string text = FormatProgress(line, totalLines_);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+    const std::string text = FormatProgress(line, totalLines_, elapsed.count());
     // Pad over a longer previous text.
     const size_t pad = shownWidth_ > text.size() ? shownWidth_ - text.size() : 0;
     stream_ << '\r' << text << std::string(pad, ' ') << std::flush;
@@ -123,8 +212,9 @@ std::optional<long> ErrorsNoteCount(const std::vector<HostMessage>& messages) {
 std::string FormatSummary(const RunOutcome& outcome, const std::vector<HostMessage>& messages) {
     std::ostringstream text;
     text << "Result: " << Verdict(outcome.returnValue) << " (result code " << outcome.resultCode
-         << ")\n";
+         << ": " << ResultCodeName(outcome.returnValue, outcome.resultCode) << ")\n";
     if (outcome.returnValue != SVF_RETURN_ERROR) text << FailureLine(outcome, messages) << '\n';
+    text << FrequencyLine(outcome) << '\n';
     if (outcome.stats) {
         const uint64_t us = outcome.stats->virtualTimeUs;
         char seconds[48];
@@ -136,17 +226,22 @@ std::string FormatSummary(const RunOutcome& outcome, const std::vector<HostMessa
     return text.str();
 }
 
-nlohmann::json BuildJson(const RunOutcome& outcome, const std::vector<HostMessage>& messages) {
+nlohmann::json BuildJson(const RunOutcome& outcome, const std::vector<HostMessage>& messages,
+                         nlohmann::json failures) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& m : messages) {
+        const auto svfLine = SvfLineOf(m);
         list.push_back({{"kind", m.kind},
                         {"level", m.level},
                         {"sequence", m.sequence},
                         {"line", m.line},
+                        {"svfLine", svfLine ? nlohmann::json(*svfLine) : nlohmann::json(nullptr)},
                         {"text", m.text}});
     }
     return {{"return", outcome.returnValue},
             {"resultCode", outcome.resultCode},
+            {"verdict", Verdict(outcome.returnValue)},
+            {"failures", std::move(failures)},
             {"frequencyKhz", outcome.frequencyKhz},
             {"gangFailMask", outcome.gangFailMask},
             {"messages", std::move(list)},

@@ -2,6 +2,7 @@
 // the closing summary, or the whole run as one JSON object.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -49,9 +50,10 @@ private:
     bool complete_ = true;
 };
 
-// "[#########...........]  45%  line 123 of 272"; the line count past the
-// total is clamped, and an unknown total (0) shows the line alone.
-std::string FormatProgress(uint32_t line, uint32_t totalLines);
+// "[#########...........]  45%  line 123 of 272  1200 lines/s  ETA 0:07";
+// the line count past the total is clamped, an unknown total (0) shows the
+// line alone, and the rate and ETA need some elapsed time.
+std::string FormatProgress(uint32_t line, uint32_t totalLines, double elapsedSeconds = 0);
 
 // A progress line on a terminal, redrawn in place; cleared before other
 // output is written and at the end.
@@ -67,6 +69,7 @@ private:
     uint32_t totalLines_;
     bool enabled_;
     size_t shownWidth_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // What Svf_Execute left behind.
@@ -76,16 +79,29 @@ struct RunOutcome {
     uint32_t frequencyKhz = 0;
     uint32_t gangFailMask = 0;
     std::optional<VeltraSimStats> stats;  // veltra-sim only
+    std::optional<uint32_t> controllerFrequencyKhz;  // what the controller reports running at
 };
+
+// "PASS", "FAIL" or "ERROR".
+const char* Verdict(int32_t returnValue);
+
+// What a result code means, in a few words ("syntax error").
+const char* ResultCodeName(int32_t returnValue, uint32_t resultCode);
+
+// The SVF line a message refers to: the line of a line-number record or the
+// number of a "SVF line %6ld : " message.
+std::optional<uint32_t> SvfLineOf(const HostMessage& message);
 
 // The count of the last "ERRORS\t%ld" note, if the player sent one.
 std::optional<long> ErrorsNoteCount(const std::vector<HostMessage>& messages);
 
-// The closing lines: verdict with result code, failure count, simulated time.
+// The closing lines: verdict with result code, failure count, frequency,
+// simulated time.
 std::string FormatSummary(const RunOutcome& outcome, const std::vector<HostMessage>& messages);
 
-// The --json object: exactly return, resultCode, frequencyKhz, gangFailMask,
-// messages and stats.
-nlohmann::json BuildJson(const RunOutcome& outcome, const std::vector<HostMessage>& messages);
+// The --json object: exactly return, resultCode, verdict, frequencyKhz,
+// gangFailMask, messages, failures and stats.
+nlohmann::json BuildJson(const RunOutcome& outcome, const std::vector<HostMessage>& messages,
+                         nlohmann::json failures = nlohmann::json::array());
 
 }  // namespace svfplay

@@ -1,6 +1,9 @@
 #include "shared_library.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
 #include <utility>
 
 #if defined(_WIN32)
@@ -86,6 +89,24 @@ std::filesystem::path ExecutableDirectory() {
 
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+std::string FileVersion(const std::filesystem::path& path) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<char> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+        info == nullptr) {
+        return {};
+    }
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
 #else
 
 SharedLibrary SharedLibrary::Open(const std::filesystem::path& path, std::string& error) {
@@ -119,6 +140,17 @@ std::filesystem::path ExecutableDirectory() {
 
 bool StderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
 
+std::string FileVersion(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::string name = std::filesystem::canonical(path, error).filename().string();
+    constexpr std::string_view kVersionedSuffix = ".so.";
+    const size_t suffix = name.find(kVersionedSuffix);
+    return error || suffix == std::string::npos ? std::string()
+                                                : name.substr(suffix + kVersionedSuffix.size());
+}
+
 #endif
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
 
 }  // namespace svfplay

@@ -6,18 +6,26 @@
 #include <filesystem>
 #include <string>
 
+#include "svfplayer/svf_player.h"
+
 namespace svfplay {
 
-// File names of the libraries svfplay loads by default, next to itself.
+#define SVFPLAY_TEXT(x) SVFPLAY_TEXT_OF(x)
+#define SVFPLAY_TEXT_OF(x) #x
+
+// File names of the libraries svfplay loads by default: next to itself, or
+// (installed) in kInstalledLibraryFolder beside its own folder.
 #if defined(_WIN32)
 inline constexpr const char* kPlayerLibraryName = "svfplayer.dll";
 inline constexpr const char* kControllerLibraryName = "veltra_64.dll";
 inline constexpr const char* kExecutableSuffix = ".exe";
 #else
-inline constexpr const char* kPlayerLibraryName = "libsvfplayer.so";
+inline constexpr const char* kPlayerLibraryName =
+    "libsvfplayer.so." SVFPLAY_TEXT(SVFPLAYER_VERSION_MAJOR);
 inline constexpr const char* kControllerLibraryName = "libveltra.so.2";
 inline constexpr const char* kExecutableSuffix = "";
 #endif
+inline constexpr const char* kInstalledLibraryFolder = "lib";
 
 // A loaded shared library, unloaded when the object goes away.
 class SharedLibrary {
@@ -53,5 +61,13 @@ private:
 std::filesystem::path ExecutableDirectory();
 
 bool StderrIsTerminal();
+
+// The version a library file carries: the Windows file version resource
+// ("1.2.0.0"), or the numbers after ".so." of the file a POSIX name finally
+// points to ("2.2"). Empty when there is none.
+std::string FileVersion(const std::filesystem::path& path);
+
+// The operating system's text for an errno value.
+std::string SystemErrorText(int error);
 
 }  // namespace svfplay

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <initializer_list>
+#include <utility>
 
 namespace svfplay {
 
@@ -229,7 +230,8 @@ std::string HexOfBits(const uint16_t* words, uint32_t bitCount) {
     return text;
 }
 
-TraceRecorder::TraceRecorder(const VeltraApi* target) : target_(target) {
+TraceRecorder::TraceRecorder(const VeltraApi* target, Sink sink)
+    : target_(target), sink_(std::move(sink)) {
     assert(activeRecorder == nullptr && "one trace recorder at a time");
     activeRecorder = this;
     HookAll(table_, *target_);
@@ -249,7 +251,7 @@ bool TraceFile::Open(const std::string& path, std::string& error) {
     return true;
 }
 
-void TraceFile::Write(const char* line) { stream_ << (line != nullptr ? line : "") << '\n'; }
+void TraceFile::Write(const std::string& line) { stream_ << line << '\n'; }
 
 bool TraceFile::Close(std::string& error) {
     stream_.close();

@@ -1,10 +1,11 @@
 // The controller call trace: one line per call, "Slot arg arg ... = result".
-// veltra-sim writes these lines itself; for any other controller svfplay
-// puts a recording table in front of the real one.
+// svfplay puts a recording table in front of the controller's, whichever
+// controller it is, and streams the lines to the trace file.
 #pragma once
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,18 +17,19 @@ namespace svfplay {
 // ceil(bitCount / 4) upper-case digits; "-" for a null buffer.
 std::string HexOfBits(const uint16_t* words, uint32_t bitCount);
 
-// A table whose every slot records the call and then forwards it to the
-// target's slot (slots the target lacks stay null). The slots carry no
-// context, so only one recorder may exist at a time.
+// A table whose every slot hands the call's line to a sink as it happens and
+// forwards the call to the target's slot (slots the target lacks stay null).
+// The slots carry no context, so only one recorder may exist at a time.
 class TraceRecorder {
 public:
-    explicit TraceRecorder(const VeltraApi* target);
+    using Sink = std::function<void(const std::string&)>;
+
+    TraceRecorder(const VeltraApi* target, Sink sink);
     ~TraceRecorder();
     TraceRecorder(const TraceRecorder&) = delete;
     TraceRecorder& operator=(const TraceRecorder&) = delete;
 
     const VeltraApi* api() const { return &table_; }
-    const std::vector<std::string>& lines() const { return lines_; }
     // False when memory ran out and a line was dropped.
     bool complete() const { return complete_; }
 
@@ -37,7 +39,7 @@ public:
     template <typename BuildLine>
     void Record(BuildLine build) noexcept {
         try {
-            lines_.push_back(build());
+            sink_(build());
         } catch (...) {
             complete_ = false;
         }
@@ -45,18 +47,18 @@ public:
 
 private:
     const VeltraApi* target_;
+    Sink sink_;
     VeltraApi table_{};
-    std::vector<std::string> lines_;
     bool complete_ = true;
 };
 
 // The trace file, opened before the run so that a bad path is found before
-// any time is spent; one line per call.
+// any time is spent; one line per call, written as the calls happen.
 class TraceFile {
 public:
     // False (and `error`) when the file cannot be created.
     bool Open(const std::string& path, std::string& error);
-    void Write(const char* line);
+    void Write(const std::string& line);
     // Flushes and closes; false (and `error`) when anything failed to write.
     bool Close(std::string& error);
 
