@@ -92,6 +92,27 @@ VELTRA_SIM_API int32_t VeltraSim_Clock(uint32_t tap, int32_t tms, int32_t tdi);
  * library file. */
 VELTRA_SIM_API uint32_t VeltraSim_ControllerVersion(void);
 
+/* Pin-level access for hosts that serve the board over a wire (veltra-serve):
+ * the TDO level of a TAP's chain now, between clocks (1 high, 0 low; high
+ * when the chain is empty or held in TRST); -1 for a bad TAP. Clock with
+ * VeltraSim_Clock, drive TRST with the table's SetTrst. */
+VELTRA_SIM_API int32_t VeltraSim_Tdo(uint32_t tap);
+
+/* Update log: what each device saw, in order, one line per event:
+ * "IR <bits> <hex>" and "DR <bits> <hex>" on Update-IR / Update-DR with the
+ * value received (SVF hex, most significant digit first), "RESET" on
+ * entering Test-Logic-Reset by TMS, "TRST" when TRST is asserted. Off after
+ * VeltraSim_Reset; enabling empties it; loading a board empties it and keeps
+ * it on or off. Devices count from 0 nearest TDI; a bad TAP or device has
+ * no lines (count 0, line ""). */
+VELTRA_SIM_API void VeltraSim_EnableUpdateLog(int32_t enabled);
+VELTRA_SIM_API uint32_t VeltraSim_UpdateCount(uint32_t tap, uint32_t device);
+VELTRA_SIM_API const char *VeltraSim_UpdateLine(uint32_t tap, uint32_t device, uint32_t index);
+/* Writes every device's log to a file, each line prefixed "<tap>.<device> "
+ * (e.g. "1.0 DR 32 0123A093"). 0 on success; else nonzero and
+ * VeltraSim_LastError() tells why. */
+VELTRA_SIM_API int32_t VeltraSim_WriteUpdateLog(const char *path);
+
 #ifdef __cplusplus
 }
 #endif

@@ -77,6 +77,11 @@ public:
     char PinLevel(uint32_t tap, uint32_t pin) const;
     int32_t PodSignal(uint32_t signal) const;
 
+    // Pin-level access for the served board (veltra-serve) and the update
+    // log; TAPs are checked by the caller.
+    TapPort& Port(uint32_t tap) { return ports_[tap - 1]; }
+    const TapPort& Port(uint32_t tap) const { return ports_[tap - 1]; }
+
 private:
     // The TAPs a call addressed to `tap` drives: the gang while ganging is
     // on, else `tap` alone. The first entry is the one whose TDO is returned.

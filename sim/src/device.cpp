@@ -53,7 +53,18 @@ void Device::Clock(bool tms, bool tdi) {
         case TapState::DrShift: dr_.Shift(tdi); break;
         default: break;
     }
-    EnterState(NextState(state_, tms));
+    const TapState next = NextState(state_, tms);
+    if (updates_.Enabled() && next != state_) RecordUpdate(next);
+    EnterState(next);
+}
+
+void Device::RecordUpdate(TapState next) {
+    switch (next) {
+        case TapState::IrUpdate: updates_.AddValue("IR", ir_.Value()); break;
+        case TapState::DrUpdate: updates_.AddValue("DR", dr_.Value()); break;
+        case TapState::Reset: updates_.AddEvent("RESET"); break;
+        default: break;
+    }
 }
 
 void Device::EnterState(TapState next) {

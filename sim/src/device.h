@@ -10,6 +10,7 @@
 
 #include "board.h"
 #include "tap_state.h"
+#include "update_log.h"
 
 namespace veltrasim {
 
@@ -46,12 +47,17 @@ public:
     // Index of the selected data register (0 BYPASS, 1 IDCODE if present).
     std::size_t Selected() const { return selected_; }
 
+    // The updates this device saw (recorded only while the log is enabled).
+    UpdateLog& Updates() { return updates_; }
+    const UpdateLog& Updates() const { return updates_; }
+
 private:
     struct DataRegister {
         bool readBack = false;
         Bits value;  // fixed capture value, or what was last updated
     };
     void EnterState(TapState next);
+    void RecordUpdate(TapState next);
 
     TapState state_ = TapState::Reset;
     Bits irCapture_;
@@ -61,6 +67,7 @@ private:
     std::size_t selected_ = 0;
     ShiftRing ir_;
     ShiftRing dr_;
+    UpdateLog updates_;
 };
 
 inline constexpr std::size_t kBypassRegister = 0;

@@ -5,6 +5,7 @@ namespace veltrasim {
 Simulator::Simulator() { Reset(); }
 
 void Simulator::Reset() {
+    logUpdates = false;
     UseBoard(std::make_shared<const BoardConfig>(DefaultBoard()));
     trace = Trace();
     scripts = Scripts();
@@ -13,6 +14,7 @@ void Simulator::Reset() {
 
 void Simulator::UseBoard(std::shared_ptr<const BoardConfig> newBoard) {
     auto fresh = std::make_unique<Controller>(newBoard);
+    for (uint32_t tap = 1; tap <= kTapCount; ++tap) fresh->Port(tap).LogUpdates(logUpdates);
     board = std::move(newBoard);
     controller = std::move(fresh);
     calls.fill(0);

@@ -31,6 +31,7 @@ struct Simulator {
     Scripts scripts;
     std::array<uint64_t, kSlotCount> calls{};
     std::string lastError;
+    bool logUpdates = false;  // every device keeps its update log
 };
 
 Simulator& Sim();

@@ -25,9 +25,11 @@ bool TapPort::Clock(bool tms, bool tdi) {
 
 void TapPort::SetTrst(bool asserted) {
     if (!trstWired_) return;
+    const bool falling = asserted && !trstAsserted_;
     trstAsserted_ = asserted;
     if (asserted) {
         for (Device& device : devices_) {
+            if (falling && device.Updates().Enabled()) device.Updates().AddEvent("TRST");
             device.Assume(TapState::Reset);
             device.ResetLogic();
         }
@@ -41,6 +43,19 @@ void TapPort::Assume(TapState state) {
 int32_t TapPort::DeviceState(uint32_t device) const {
     if (device >= devices_.size()) return -1;
     return static_cast<int32_t>(devices_[device].State());
+}
+
+bool TapPort::Tdo() const {
+    if (devices_.empty() || trstAsserted_) return true;
+    return devices_.back().Tdo();
+}
+
+void TapPort::LogUpdates(bool enabled) {
+    for (Device& device : devices_) device.Updates().Enable(enabled);
+}
+
+const UpdateLog* TapPort::Updates(uint32_t device) const {
+    return device < devices_.size() ? &devices_[device].Updates() : nullptr;
 }
 
 }  // namespace veltrasim

@@ -26,6 +26,13 @@ public:
     // there is no such device.
     int32_t DeviceState(uint32_t device) const;
 
+    // The TDO level now, between clocks (what a pin-level client reads).
+    bool Tdo() const;
+    // The update log of every device: on (and emptied) or off.
+    void LogUpdates(bool enabled);
+    // A device's update log; null when there is no such device.
+    const UpdateLog* Updates(uint32_t device) const;
+
 private:
     std::vector<Device> devices_;
     bool trstWired_ = true;

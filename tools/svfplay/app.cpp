@@ -76,6 +76,8 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
     if (!controller) return Fail(err, error);
     const auto job = Job::Build(options, error);
     if (!job) return Fail(err, error);
+    const bool updateLog = !options.updateLogFile.empty();
+    if (updateLog && !controller->StartUpdateLog(error)) return Fail(err, error);
 
     const bool tracing = !options.traceFile.empty();
     TraceFile traceFile;
@@ -109,6 +111,9 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
         out << FormatSummary(outcome, messages.messages());
     }
     out.flush();
+    if (updateLog && !controller->WriteUpdateLog(options.updateLogFile, error)) {
+        return Fail(err, error);
+    }
     if (tracing && !WriteTrace(traceFile, *controller, recorder ? &*recorder : nullptr, err)) {
         return kExitError;
     }

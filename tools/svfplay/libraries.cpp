@@ -77,6 +77,8 @@ std::unique_ptr<Controller> Controller::Load(const std::filesystem::path& path,
     sim.traceCount = lib.Function<decltype(sim.traceCount)>("VeltraSim_TraceCount");
     sim.traceLine = lib.Function<decltype(sim.traceLine)>("VeltraSim_TraceLine");
     sim.getStats = lib.Function<decltype(sim.getStats)>("VeltraSim_GetStats");
+    sim.enableUpdateLog = lib.Function<decltype(sim.enableUpdateLog)>("VeltraSim_EnableUpdateLog");
+    sim.writeUpdateLog = lib.Function<decltype(sim.writeUpdateLog)>("VeltraSim_WriteUpdateLog");
     return controller;
 }
 
@@ -118,6 +120,21 @@ std::optional<VeltraSimStats> Controller::Stats() const {
     VeltraSimStats stats{};
     sim_.getStats(&stats);
     return stats;
+}
+
+bool Controller::StartUpdateLog(std::string& error) const {
+    if (sim_.enableUpdateLog == nullptr || sim_.writeUpdateLog == nullptr) {
+        error = "--update-log needs veltra-sim as the controller";
+        return false;
+    }
+    sim_.enableUpdateLog(1);
+    return true;
+}
+
+bool Controller::WriteUpdateLog(const std::string& path, std::string& error) const {
+    if (sim_.writeUpdateLog(path.c_str()) == 0) return true;
+    error = sim_.lastError != nullptr ? sim_.lastError() : "cannot write the update log";
+    return false;
 }
 
 }  // namespace svfplay

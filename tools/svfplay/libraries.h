@@ -42,6 +42,8 @@ struct SimHooks {
     decltype(&VeltraSim_TraceCount) traceCount = nullptr;
     decltype(&VeltraSim_TraceLine) traceLine = nullptr;
     decltype(&VeltraSim_GetStats) getStats = nullptr;
+    decltype(&VeltraSim_EnableUpdateLog) enableUpdateLog = nullptr;
+    decltype(&VeltraSim_WriteUpdateLog) writeUpdateLog = nullptr;
 
     bool HasTrace() const {
         return enableTrace != nullptr && clearTrace != nullptr && traceCount != nullptr &&
@@ -67,6 +69,10 @@ public:
     void SetSimulatorTrace(bool enabled) const;
     void WriteSimulatorTrace(TraceFile& file) const;
     std::optional<VeltraSimStats> Stats() const;
+    // The simulator's update log: started empty before a run, written after
+    // it. False (and `error`) when the controller keeps none or the file fails.
+    bool StartUpdateLog(std::string& error) const;
+    bool WriteUpdateLog(const std::string& path, std::string& error) const;
 
 private:
     SharedLibrary library_;

@@ -92,6 +92,8 @@ void AddOptions(CLI::App& app, Options& o, std::string& connection, std::string&
                    "0 silent, 1 errors, 2 and warnings, 3 and notes (default 3)");
     app.add_flag("--json", o.json, "one JSON object on stdout instead of the messages");
     app.add_option("--trace", o.traceFile, "write the controller call trace to this file");
+    app.add_option("--update-log", o.updateLogFile,
+                   "veltra-sim: write each device's Update-IR/DR and resets to this file");
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ struct Options {
     int32_t verbosity = kDefaultVerbosity;
     bool json = false;
     std::string traceFile;
+    std::string updateLogFile;  // veltra-sim: what the devices saw, written after the run
 };
 
 // Outcome of parsing: run with `options`, or show `text` (help on stdout,
