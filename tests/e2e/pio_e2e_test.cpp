@@ -77,6 +77,28 @@ TEST_F(PioEndToEnd, LoopBackFailsOnceInNumberedForm) {
         << text;
 }
 
+#if !defined(_WIN32)
+// A PIO record that cannot be written (the file may not grow past the
+// header) ends the run and leaves no file.
+TEST_F(PioEndToEnd, LostRecordEndsTheRunWithCode4InBothForms) {
+    for (const uint32_t form : {0u, uint32_t{SVF_FLAG_NUMBERED_ERRORS}}) {
+        info.flags = SVF_FLAG_PIO | form;
+        ASSERT_EQ(svftest::RunSvf(kSvf, info, log, dir), SVF_RETURN_FAIL) << log.Dump();
+        const long header = static_cast<long>(svftest::ReadFile(errorPath).find("PAR"));
+        log.Clear();
+        const std::string svfPath = dir.PathOf("test.svf");
+        info.svfSource = svfPath.c_str();
+        const svftest::ChildRun run = svftest::RunWithFileSizeLimit(
+            header + 1, log, [&] { return Svf_Execute(sim.api(), log.report(), &info); });
+        EXPECT_EQ(run.result, SVF_RETURN_ERROR);
+        EXPECT_EQ(run.resultCode, 4u);
+        // The record, then END_ERRORS of the file finished before its deletion.
+        EXPECT_EQ(run.errors, std::vector<std::string>(2, "Error: Unable to write file '" + errorPath + "'"));
+        EXPECT_FALSE(svftest::FileExists(errorPath));
+    }
+}
+#endif
+
 TEST_F(PioEndToEnd, PassingChecksLeavePass) {
     EXPECT_EQ(svftest::RunSvf("PIOMAP (IN A OUT B);\nPIO (HU);\nPIO (LD);\n", info, log, dir),
               SVF_RETURN_PASS)

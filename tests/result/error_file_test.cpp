@@ -1,9 +1,7 @@
 // The ERROR file, byte for byte: header, the two filled fields, scan and PIO
-// records of both forms, and what happens when the file cannot be written.
+// records of both forms (failed writes: error_file_run_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "result/error_file.h"
 #include "support/files.h"
@@ -140,50 +138,5 @@ TEST_F(ErrorFileTest, PioRecordNumbersRiseTenToALine) {
                                             "       11\n"
                                             "END_ERRORS\n"));
 }
-
-TEST_F(ErrorFileTest, UnopenableFileIsReported) {
-    const std::string missing = dir.PathOf("no/such/folder/errors.txt");
-    session.paths.errorPath = missing.c_str();
-    EXPECT_EQ(svf::CreateErrorFile(session), svf::kNotSupported);
-    EXPECT_THAT(log.Errors(), ElementsAre("Error: Unable to open file '" + missing + "'"));
-    EXPECT_EQ(session.errorFile.errorStream, nullptr);
-}
-
-#if !defined(_WIN32)
-// /dev/full accepts the open and refuses every write. A link to it keeps the
-// device itself out of reach of the file deletion.
-class FullDevice : public ErrorFileTest {
-protected:
-    FullDevice() : link(dir.PathOf("full")) {
-        std::filesystem::create_symlink("/dev/full", link);
-        session.paths.errorPath = link.c_str();
-    }
-    std::string link;
-};
-
-TEST_F(FullDevice, FailedHeaderClosesAndDeletesTheFile) {
-    EXPECT_EQ(svf::CreateErrorFile(session), svf::kWriteFailed);
-    EXPECT_THAT(log.Errors(), ElementsAre("Error: Unable to write file '" + link + "'"));
-    EXPECT_EQ(session.errorFile.errorStream, nullptr);
-    EXPECT_FALSE(std::filesystem::is_symlink(link));
-    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
-}
-
-TEST_F(FullDevice, FailedRecordsAndFinishAreReportedAndKeepTheStream) {
-    session.errorFile.errorStream.reset(std::fopen(link.c_str(), "w"));
-    ASSERT_NE(session.errorFile.errorStream, nullptr);
-    std::setvbuf(session.errorFile.errorStream.get(), nullptr, _IONBF, 0);
-    const std::vector<uint16_t> mismatch = Mismatch(8, {1});
-    EXPECT_EQ(svf::WriteScanFailure(session, mismatch.data(), 1), svf::kWriteFailed);
-    EXPECT_EQ(session.counters.failureCount, 1u);  // counted all the same
-    const uint8_t flags[1] = {1};
-    session.pio.pioMapCount = 1;
-    EXPECT_EQ(svf::WritePioFailure(session, flags, 1), svf::kWriteFailed);
-    EXPECT_EQ(svf::FinishErrorFile(session), svf::kWriteFailed);
-    EXPECT_NE(session.errorFile.errorStream, nullptr);
-    EXPECT_EQ(log.Errors().size(), 3u);
-    EXPECT_EQ(log.Errors().back(), "Error: Unable to write file '" + link + "'");
-}
-#endif
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,19 @@ struct JobParts {
     TempDir dir;
     SvfInfo info = DefaultJob();
 };
+
+#if !defined(_WIN32)
+// What a job run in a child process returned and reported.
+struct ChildRun {
+    int32_t result = -1;
+    uint32_t resultCode = 0;
+    std::vector<std::string> errors;
+};
+
+// Runs `job` in a child process whose files cannot grow beyond `limitBytes`
+// (RLIMIT_FSIZE, SIGXFSZ ignored: a write past the limit fails as on a full
+// disk). `log` is the job's message log.
+ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log, const std::function<int32_t()>& job);
+#endif
 
 }  // namespace svftest
