@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds natively with
-# AddressSanitizer and UBSan and runs every test, then cross-builds for
+# AddressSanitizer and UBSan and runs every test and the differential run
+# against OpenOCD (tests/peer), then cross-builds for
 # Windows x64 with MinGW-w64 and runs the same suite as Windows binaries
 # under Wine; with clang present, it also runs each fuzz target of fuzz/ for
 # about 30 seconds.
@@ -21,6 +22,10 @@ if [ "$what" = all ] || [ "$what" = native ]; then
   cmake --build --preset native-debug -j "$jobs"
   echo "== Native tests =="
   ctest --preset native-debug -j "$jobs"
+
+  echo "== svfplay and OpenOCD on the served board (examples, 30 random files) =="
+  # The full run: tests/peer/differential.py --random 200
+  python3 tests/peer/differential.py --build build/native-debug --random 30 --seed 1
 
   if command -v clang++ >/dev/null; then
     echo "== Fuzzing (libFuzzer, 30 s a target) =="

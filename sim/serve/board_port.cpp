@@ -1,5 +1,7 @@
 #include "board_port.h"
 
+#include <cstdio>
+
 #include "veltra_sim.h"
 
 namespace veltraserve {
@@ -39,8 +41,15 @@ void BoardPort::SetTrst(bool asserted) {
 
 bool BoardPort::WriteUpdateLog(std::string& error) const {
     if (updateLog_.empty()) return true;
-    if (VeltraSim_WriteUpdateLog(updateLog_.c_str()) == 0) return true;
-    error = VeltraSim_LastError();
+    // Written aside and renamed, so a reader that waits for the file never
+    // sees half of it.
+    const std::string partial = updateLog_ + ".part";
+    if (VeltraSim_WriteUpdateLog(partial.c_str()) != 0) {
+        error = VeltraSim_LastError();
+        return false;
+    }
+    if (std::rename(partial.c_str(), updateLog_.c_str()) == 0) return true;
+    error = "cannot rename " + partial + " to " + updateLog_;
     return false;
 }
 

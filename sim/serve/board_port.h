@@ -26,7 +26,8 @@ public:
     // Drives TRST (a chain without a TRST line ignores it).
     void SetTrst(bool asserted);
 
-    // Writes what the devices saw in the session that ended, when asked to.
+    // Writes what the devices saw in the session that ended, when asked to;
+    // the file appears whole.
     bool WriteUpdateLog(std::string& error) const;
 
 private:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim_helpers.h"
+#include "support/files.h"
 #include "support/sim.h"
 
 namespace {
@@ -194,6 +195,42 @@ TEST(SimShift, TrstHoldsTheChainInReset) {
     EXPECT_EQ(VeltraSim_DeviceState(1, 0), 0);
     ASSERT_EQ(api.SetTrst(1, 1), 0u);
     EXPECT_EQ(Dr(api, 0, 32), kIdcode);
+}
+
+TEST(SimShift, UpdateLogKeepsWhatEachDeviceSaw) {
+    SimSession sim;
+    const VeltraApi& api = *sim.api();
+    Ir(api, kScratch, 8);  // before the log is on: not recorded
+    VeltraSim_EnableUpdateLog(1);
+    Ir(api, kScratch, 8);
+    Dr(api, 0xDEADBEEF, 32);
+    const std::vector<uint16_t> tdi = Words(0x5, 3);
+    ASSERT_EQ(api.ShiftDrToPause(1, tdi.data(), 3, nullptr), 0u);  // no Update-DR
+    ASSERT_EQ(api.SetTapState(1, 1), 0u);  // Pause-DR passes Update-DR on its way
+    ASSERT_EQ(api.ResetTap(1), 0u);        // already there: nothing new
+    ASSERT_EQ(api.PulseTrst(1), 0u);
+    const std::vector<std::string> expected = {"IR 8 02", "DR 32 DEADBEEF", "DR 32 BBD5B7DD",
+                                               "RESET", "TRST"};
+    ASSERT_EQ(VeltraSim_UpdateCount(1, 0), expected.size());
+    for (uint32_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(VeltraSim_UpdateLine(1, 0, i), expected[i]) << i;
+    }
+    EXPECT_EQ(VeltraSim_UpdateCount(2, 0), 0u);  // TAP 2 was not clocked
+    EXPECT_EQ(VeltraSim_UpdateCount(1, 1), 0u);  // no such device
+    EXPECT_STREQ(VeltraSim_UpdateLine(1, 0, 99), "");
+
+    svftest::TempDir dir;
+    ASSERT_EQ(VeltraSim_WriteUpdateLog(dir.PathOf("log.txt").c_str()), 0);
+    EXPECT_EQ(svftest::ReadFile(dir.PathOf("log.txt")),
+              "1.0 IR 8 02\n1.0 DR 32 DEADBEEF\n1.0 DR 32 BBD5B7DD\n1.0 RESET\n1.0 TRST\n");
+    EXPECT_NE(VeltraSim_WriteUpdateLog(dir.PathOf("no/such/dir/log.txt").c_str()), 0);
+
+    sim.LoadBoard("");  // a new board keeps the log on, empty
+    Ir(api, kBypass, 8);
+    EXPECT_EQ(VeltraSim_UpdateCount(1, 0), 1u);
+    VeltraSim_Reset();  // and a reset turns it off
+    Ir(api, kBypass, 8);
+    EXPECT_EQ(VeltraSim_UpdateCount(1, 0), 0u);
 }
 
 TEST(SimShift, GangingDrivesEveryTapOfTheMask) {
