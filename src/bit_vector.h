@@ -4,13 +4,41 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace svf {
 
-using BitVector = std::vector<uint16_t>;
+// Large bit vectors take their storage from the platform (on huge pages where
+// there are any), the others from operator new.
+template <class T>
+struct BlockAllocator {
+    using value_type = T;
+    BlockAllocator() = default;
+    template <class U>
+    BlockAllocator(const BlockAllocator<U>&) noexcept {}  // NOLINT: rebinding converts implicitly
+    T* allocate(size_t n) {
+        if (n < platform::kLargeBlockBytes / sizeof(T)) return std::allocator<T>().allocate(n);
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
+        void* block = platform::AllocateLargeBlock(n * sizeof(T));
+        if (block == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(block);
+    }
+    void deallocate(T* block, size_t n) noexcept {
+        if (n < platform::kLargeBlockBytes / sizeof(T)) {
+            std::allocator<T>().deallocate(block, n);
+        } else {
+            platform::FreeLargeBlock(block);
+        }
+    }
+    friend bool operator==(const BlockAllocator&, const BlockAllocator&) { return true; }
+};
+
+using BitVector = std::vector<uint16_t, BlockAllocator<uint16_t>>;
 
 inline constexpr uint32_t kBitsPerWord = 16;
 

@@ -96,6 +96,8 @@ struct JobOptions {
 };
 
 struct ReaderState {
+    // svfFile's stream buffer: declared first so that it outlives the stream.
+    std::unique_ptr<char[]> svfStreamBuffer;
     FilePtr svfFile;
     bool linesInMemory = false;
     const char* const* memoryLines = nullptr;

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "bit_words.h"
+
 namespace veltrasim {
 namespace {
 
 constexpr uint64_t kMaxShortShift = 65535;  // bits per call of the normal shifts
-constexpr unsigned kBitsPerWord = 16;
 constexpr uint32_t kTrstAsserted = 0;
 constexpr uint32_t kTckIdleAtStart = 1;
 constexpr uint32_t kTckIdleAtEnd = 2;
@@ -17,15 +18,15 @@ constexpr double kMicrosecondsPerKhzCycle = 1000.0;
 constexpr uint32_t kLongShiftWordValue = VELTRA_INFO_LONG_SHIFT_BIT;
 
 bool BitAt(const uint16_t* words, uint64_t bit) {
-    return (words[bit / kBitsPerWord] >> (bit % kBitsPerWord)) & 1u;
+    return (words[bit / kWordBits] >> (bit % kWordBits)) & 1u;
 }
 
 void PutBit(uint16_t* words, uint64_t bit, bool value) {
-    const auto flag = static_cast<uint16_t>(1u << (bit % kBitsPerWord));
+    const auto flag = static_cast<uint16_t>(1u << (bit % kWordBits));
     if (value) {
-        words[bit / kBitsPerWord] |= flag;
+        words[bit / kWordBits] |= flag;
     } else {
-        words[bit / kBitsPerWord] &= static_cast<uint16_t>(~flag);
+        words[bit / kWordBits] &= static_cast<uint16_t>(~flag);
     }
 }
 
@@ -168,7 +169,24 @@ bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
     std::vector<uint16_t> compared(r.expected ? (r.bitCount + kBitsPerWord - 1) / kBitsPerWord
                                               : 0);
     bool failed = false;
-    for (uint64_t i = 0; i < r.bitCount; ++i) {
+    // Every bit but the last keeps TMS low and the chain in its Shift state:
+    // those move as whole words when the devices allow it.
+    uint64_t i = 0;
+    const uint64_t inShift = r.bitCount - 1;
+    uint16_t* out = capture;
+    if (out == nullptr && r.expected != nullptr) {
+        compareWords_.resize(WordsFor(inShift));
+        out = compareWords_.data();
+    }
+    if (inShift > 0 && ports_[tap - 1].ShiftWords(r.tdi, inShift, out)) {
+        if (lead) {
+            counters_.tckCycles += inShift;
+            (ir ? counters_.irBits : counters_.drBits) += inShift;
+        }
+        failed = r.expected != nullptr && DiffersUnder(out, r.expected, r.mask, inShift);
+        i = inShift;
+    }
+    for (; i < r.bitCount; ++i) {
         const bool last = i + 1 == r.bitCount;
         const bool tdo = Clock(tap, last, r.tdi && BitAt(r.tdi, i), lead);
         if (capture) PutBit(capture, i, tdo);

@@ -110,6 +110,7 @@ private:
     uint32_t compareFailMask_ = 0;
     std::array<uint32_t, VELTRA_INFO_WORDS> info_{};
     Counters counters_;
+    std::vector<uint16_t> compareWords_;  // TDO of a compared shift that captures nothing
     double timeBeforeFrequencyUs_ = 0;  // TCK time at earlier frequencies plus waits
     uint64_t tckAtFrequency_ = 0;       // TCK count when the frequency last changed
 

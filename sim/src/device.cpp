@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "bit_words.h"
+
 namespace veltrasim {
 
 void ShiftRing::Load(const Bits& value) {
@@ -14,6 +16,25 @@ Bits ShiftRing::Value() const {
     std::rotate_copy(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(head_),
                      bits_.end(), value.begin());
     return value;
+}
+
+void ShiftRing::StoreTo(uint16_t* words, uint64_t offset) const {
+    std::size_t at = head_;
+    for (std::size_t i = 0; i < bits_.size(); ++i) {
+        const uint64_t bit = offset + i;
+        const auto flag = static_cast<uint16_t>(1u << (bit % kWordBits));
+        uint16_t& word = words[bit / kWordBits];
+        word = static_cast<uint16_t>(bits_[at] != 0 ? word | flag : word & ~flag);
+        if (++at == bits_.size()) at = 0;
+    }
+}
+
+void ShiftRing::LoadFrom(const uint16_t* words, uint64_t offset) {
+    for (std::size_t i = 0; i < bits_.size(); ++i) {
+        const uint64_t bit = offset + i;
+        bits_[i] = static_cast<uint8_t>(words[bit / kWordBits] >> (bit % kWordBits) & 1u);
+    }
+    head_ = 0;
 }
 
 Device::Device(const DeviceConfig& config) : irCapture_(config.irCapture) {
@@ -43,6 +64,13 @@ bool Device::Tdo() const {
     if (state_ == TapState::IrShift) return ir_.Out();
     if (state_ == TapState::DrShift) return dr_.Out();
     return true;
+}
+
+ShiftRing* Device::WordShiftRegister() {
+    if (updates_.Enabled()) return nullptr;
+    if (state_ == TapState::IrShift) return &ir_;
+    if (state_ == TapState::DrShift && !registers_[selected_].readBack) return &dr_;
+    return nullptr;
 }
 
 void Device::Clock(bool tms, bool tdi) {

@@ -26,6 +26,11 @@ public:
         if (++head_ == bits_.size()) head_ = 0;
     }
     Bits Value() const;
+    std::size_t Length() const { return bits_.size(); }
+    // The bits in shift order (bit 0 nearest TDO) to or from bit `offset` of
+    // packed 16-bit words, for shifts that move whole words.
+    void StoreTo(uint16_t* words, uint64_t offset) const;
+    void LoadFrom(const uint16_t* words, uint64_t offset);
 
 private:
     Bits bits_{0};
@@ -44,6 +49,11 @@ public:
     void ResetLogic();
     void Assume(TapState state) { state_ = state; }
     TapState State() const { return state_; }
+    // The register being shifted, when a shift through it needs no work per
+    // bit: the device is in Shift-IR or Shift-DR, keeps no update log and,
+    // in Shift-DR, the register does not read back what is updated into it.
+    // Null otherwise: the caller then clocks bit by bit.
+    ShiftRing* WordShiftRegister();
     // Index of the selected data register (0 BYPASS, 1 IDCODE if present).
     std::size_t Selected() const { return selected_; }
 

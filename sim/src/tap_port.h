@@ -17,6 +17,12 @@ public:
     // One TCK with the given TMS and TDI on every device; the TDO level seen
     // before the clock edge. A TAP without devices reads high.
     bool Clock(bool tms, bool tdi);
+    // `count` TCKs with TMS low through a chain whose devices all stay in the
+    // same Shift state, moving whole words: TDI bits from `tdi` (null: zeros),
+    // TDO bits into `tdo` (null: dropped), both from bit 0. The same as
+    // `count` calls of Clock. False, with nothing clocked, when a device needs
+    // work per bit (WordShiftRegister) or the chain is empty or held in reset.
+    bool ShiftWords(const uint16_t* tdi, uint64_t count, uint16_t* tdo);
     void SetTrst(bool asserted);
     // Puts every device into a state without clocking (the host says the
     // TAP is already there).
@@ -35,6 +41,8 @@ public:
 
 private:
     std::vector<Device> devices_;
+    std::vector<uint16_t> chain_;  // ShiftWords: the whole chain, then its next contents
+    std::vector<uint16_t> next_;
     bool trstWired_ = true;
     bool trstAsserted_ = false;
 };

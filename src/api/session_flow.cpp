@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
@@ -370,9 +371,16 @@ PreparationFailure PrepareController(SvfSession& session) {
 Status OpenInput(SvfSession& session) {
     if (session.paths.svfPath != nullptr) {
         session.reader.svfFile.reset(platform::OpenInputFile(session.paths.svfPath));
-        // A large stream buffer: the reader takes the file a line at a time.
-        if (session.reader.svfFile) {
-            std::setvbuf(session.reader.svfFile.get(), nullptr, _IOFBF, kSvfStreamBuffer);
+        // A large stream buffer of our own (the C library may ignore a size
+        // without one and read the file in 4 KB pieces, one system call each).
+        // Without the memory the default buffer does.
+        ReaderState& reader = session.reader;
+        if (reader.svfFile) {
+            reader.svfStreamBuffer.reset(new (std::nothrow) char[kSvfStreamBuffer]);
+            if (reader.svfStreamBuffer) {
+                std::setvbuf(reader.svfFile.get(), reader.svfStreamBuffer.get(), _IOFBF,
+                             kSvfStreamBuffer);
+            }
         }
     }
     if (!session.reader.svfFile && session.reader.memoryLines == nullptr) {

@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 
 #include <chrono>
+#include <climits>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,6 +15,7 @@
 #else
 #include <dlfcn.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -24,14 +27,32 @@ MillisecondClockFunction clockOverride = nullptr;
 
 void SetMillisecondClockOverride(MillisecondClockFunction clock) { clockOverride = clock; }
 
+// Read once per SVF line by the abort poll, so the cheapest clock that
+// counts milliseconds: the tick count on Windows, the coarse monotonic clock
+// (updated every few milliseconds, read without a time-stamp counter) on Linux.
 int32_t MillisecondClock() {
     if (clockOverride != nullptr) return clockOverride();
+#if defined(_WIN32)
+    return static_cast<int32_t>(GetTickCount());
+#elif defined(CLOCK_MONOTONIC_COARSE)
+    constexpr int64_t kMillisecondsPerSecond = 1000;
+    constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    const int64_t ms =
+        int64_t{now.tv_sec} * kMillisecondsPerSecond + now.tv_nsec / kNanosecondsPerMillisecond;
+    return static_cast<int32_t>(static_cast<uint32_t>(ms));
+#else
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
     return static_cast<int32_t>(static_cast<uint32_t>(ms));
+#endif
 }
 
 #if defined(_WIN32)
+
+void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes); }
+void FreeLargeBlock(void* block) { std::free(block); }
 
 namespace {
 
@@ -82,6 +103,17 @@ std::FILE* OpenInputFile(const char* path) {
 }
 
 #else
+
+void* AllocateLargeBlock(size_t bytes) {
+    const size_t rounded = (bytes + kLargeBlockBytes - 1) / kLargeBlockBytes * kLargeBlockBytes;
+    void* block = rounded >= bytes ? std::aligned_alloc(kLargeBlockBytes, rounded) : nullptr;
+#if defined(MADV_HUGEPAGE)
+    if (block != nullptr) madvise(block, rounded, MADV_HUGEPAGE);  // a hint: failing is harmless
+#endif
+    return block;
+}
+
+void FreeLargeBlock(void* block) { std::free(block); }
 
 namespace {
 
@@ -156,14 +188,49 @@ int GetTextChar(std::FILE* file) {
 }
 
 size_t ReadTextLine(std::FILE* file, char* buffer, size_t capacity) {
-    size_t length = 0;
-    while (length + 1 < capacity) {
-        const int c = GetTextChar(file);
-        if (c == EOF) break;
-        buffer[length++] = static_cast<char>(c);
-        if (c == '\n') break;
+    if (capacity < 2 || capacity > static_cast<size_t>(INT_MAX)) {
+        if (capacity > 0) buffer[0] = '\0';
+        return 0;
     }
-    if (capacity > 0) buffer[length] = '\0';
+    // fgets copies a whole line at once (a character at a time cost more
+    // than all the rest of reading a pattern line), but does not say how many
+    // characters it stored when NUL bytes are among them. With the buffer
+    // filled with line ends first, the line's end is the first '\n' that has
+    // the terminator after it; without one, the terminator stands before the
+    // first '\n' (or last in the buffer, for a line that filled it).
+    std::memset(buffer, '\n', capacity);
+    if (std::fgets(buffer, static_cast<int>(capacity), file) == nullptr) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    const auto* lineEnd = static_cast<const char*>(std::memchr(buffer, '\n', capacity));
+    size_t length = capacity - 1;
+    bool ended = false;  // by its own '\n'
+    if (lineEnd != nullptr) {
+        const auto at = static_cast<size_t>(lineEnd - buffer);
+        ended = at + 1 < capacity && buffer[at + 1] == '\0';
+        length = ended ? at + 1 : at - 1;
+    }
+    // The text-mode rules on what was read: a Ctrl-Z ends the file, pushed
+    // back so that every later read ends there too; CR LF is one '\n'.
+    if (const void* end = std::memchr(buffer, kCtrlZ, length); end != nullptr) {
+        length = static_cast<size_t>(static_cast<const char*>(end) - buffer);
+        buffer[length] = '\0';
+        std::ungetc(kCtrlZ, file);
+        return length;
+    }
+    if (length >= 2 && ended && buffer[length - 2] == kCarriageReturn) {
+        buffer[length - 2] = '\n';
+        buffer[--length] = '\0';
+    } else if (!ended && buffer[length - 1] == kCarriageReturn) {
+        // The CR took the last place, or the file ended after it.
+        const int next = GetByte(file);
+        if (next == '\n') {
+            buffer[length - 1] = '\n';
+        } else if (next != EOF) {
+            std::ungetc(next, file);
+        }
+    }
     return length;
 }
 

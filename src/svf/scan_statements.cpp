@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -45,6 +46,24 @@ const Field* FieldOf(int token) {
     return nullptr;
 }
 
+constexpr uint32_t kDigitsPerPair = 2 * kDigitsPerWord;
+constexpr uint64_t kEveryByte = 0x0101010101010101;
+constexpr uint64_t kByteTopBits = 0x80 * kEveryByte;
+constexpr uint64_t kCaseBits = 0x20 * kEveryByte;
+constexpr uint64_t kLowNibbles = 0x0F * kEveryByte;
+constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FF;
+constexpr uint64_t kEvenHalves = 0x0000FFFF0000FFFF;
+static_assert(std::endian::native == std::endian::little, "digits are read from memory in this order");
+
+// The top bit of each of eight bytes set where the byte lies in [first, last]
+// (never for bytes above 127).
+constexpr uint64_t BytesInRange(uint64_t bytes, unsigned first, unsigned last) {
+    const uint64_t low7 = bytes & ~kByteTopBits;
+    const uint64_t fromFirst = low7 + (0x80 - first) * kEveryByte;
+    const uint64_t beyondLast = low7 + (0x7F - last) * kEveryByte;
+    return fromFirst & ~beyondLast & ~bytes & kByteTopBits;
+}
+
 // Value of each character as a hexadecimal digit of either case, or -1.
 constexpr std::array<int8_t, 256> kDigitValues = [] {
     std::array<int8_t, 256> values{};
@@ -84,6 +103,13 @@ public:
         }
         if ((capacity_ - stored_) % kDigitsPerWord == 0) {
             uint16_t* word = words_ + (capacity_ - stored_) / kDigitsPerWord;  // past the next
+            for (; end - c >= std::ptrdiff_t{kDigitsPerPair}; c += kDigitsPerPair) {
+                uint32_t high = 0;
+                uint32_t low = 0;
+                if (!PairValue(c, &high, &low)) break;
+                *--word = static_cast<uint16_t>(high);
+                *--word = static_cast<uint16_t>(low);
+            }
             for (; end - c >= std::ptrdiff_t{kDigitsPerWord}; c += kDigitsPerWord) {
                 const int32_t value = WordValue(c);
                 if (value < 0) break;
@@ -121,6 +147,25 @@ public:
     }
 
 private:
+    // Eight digits as two words (high: the first four), all at once in one
+    // 8-byte number; false when one of them is no digit.
+    static bool PairValue(const char* c, uint32_t* high, uint32_t* low) {
+        uint64_t bytes = 0;
+        std::memcpy(&bytes, c, sizeof bytes);  // byte i is c[i]
+        const uint64_t decimal = BytesInRange(bytes, '0', '9');
+        const uint64_t letter = BytesInRange(bytes | kCaseBits, 'a', 'f');  // either case
+        if ((decimal | letter) != kByteTopBits) return false;
+        // '0'..'9' have bit 6 clear, the letters set: their low four bits plus 9.
+        const uint64_t nibbles = (bytes & kLowNibbles) + (bytes >> 6 & kEveryByte) * 9;
+        // Byte 2i becomes digit 2i and 2i + 1, then bits 0-15 and 32-47 the
+        // digits 0-3 and 4-7, the first one highest.
+        const uint64_t pairs = (nibbles << 4 | nibbles >> 8) & kEvenBytes;
+        const uint64_t quads = (pairs << 8 | pairs >> 16) & kEvenHalves;
+        *high = static_cast<uint32_t>(quads & 0xFFFF);
+        *low = static_cast<uint32_t>(quads >> 32 & 0xFFFF);
+        return true;
+    }
+
     // The value of four digits, or -1 when one of them is no digit.
     static int32_t WordValue(const char* c) {
         const int32_t d0 = kDigitValues[static_cast<unsigned char>(c[0])];
@@ -364,22 +409,25 @@ Status ParsePattern(uint32_t length, ScanKind kind, Pattern& pattern, SvfSession
 Status ResizePatterns(uint32_t length, ScanKind kind, SvfSession& session) {
     ScanPart& part = session.scanParts[kind];
     const size_t words = std::max(WordsFor(length), kMinPatternWords);
-    // The vectors keep their capacity, so a shorter length reuses the storage.
-    for (Pattern* pattern : {&part.tdo, &part.tdi, &part.mask, &part.smask}) {
-        if (!TryResize(pattern->bits, words)) {
+    // TDI and TDO start as zeros, MASK and SMASK as ones. Words a resize adds
+    // get that value from it, so that a long pattern's storage is written
+    // once rather than cleared and then filled. The vectors keep their
+    // capacity, so a shorter length reuses the storage.
+    const struct {
+        Pattern* pattern;
+        uint16_t value;
+    } starts[] = {{&part.tdo, 0}, {&part.tdi, 0}, {&part.mask, 0xFFFF}, {&part.smask, 0xFFFF}};
+    for (const auto& start : starts) {
+        BitVector& bits = start.pattern->bits;
+        const size_t kept = std::min(bits.size(), words);
+        if (!TryResize(bits, words, start.value)) {
             ReportStatementError(session, "memory alloc failed");
             return kNoMemory;
         }
+        std::fill_n(bits.begin(), kept, start.value);
+        start.pattern->defined = 0;
     }
     part.partLength = length;
-    for (Pattern* pattern : {&part.tdi, &part.tdo}) {
-        pattern->defined = 0;
-        std::fill(pattern->bits.begin(), pattern->bits.end(), uint16_t{0});
-    }
-    for (Pattern* pattern : {&part.mask, &part.smask}) {
-        pattern->defined = 0;
-        std::fill(pattern->bits.begin(), pattern->bits.end(), uint16_t{0xFFFF});
-    }
     return kOk;
 }
 

@@ -2,6 +2,7 @@
 // registers, comparison, limits and long shifts.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,6 +272,79 @@ TEST(SimShift, GangingDrivesEveryTapOfTheMask) {
     ASSERT_EQ(api.SetGanging(1, 0), 0u);
     ASSERT_EQ(api.SetTapState(1, 2), 0u);
     EXPECT_EQ(VeltraSim_DeviceState(3, 0), 2);
+}
+
+// TDI -> a device with a 37-bit fixed register -> one with a 12-bit
+// read-back register -> TDO; 8 IR bits in all.
+const char* const kMixedChain = R"(
+[[tap]]
+number = 1
+  [[tap.device]]
+  ir_length = 3
+  idcode = 0x10000001
+  instructions = { IDCODE = 0x1, WIDE = 0x2, BYPASS = 0x7 }
+    [[tap.device.register]]
+    name = "WIDE"
+    length = 37
+    value = 0x15A5A5A5A5
+  [[tap.device]]
+  ir_length = 5
+  instructions = { DATA = 0x02, BYPASS = 0x1F }
+    [[tap.device.register]]
+    name = "DATA"
+    length = 12
+    mode = "read_back"
+)";
+
+// Plays one random sequence of IR and DR shifts (every shift form, random
+// lengths, TDI, expected values and masks) and returns every TDO captured
+// and the compare result.
+std::vector<std::vector<uint16_t>> PlayRandomScans(unsigned seed) {
+    std::mt19937 random(seed);
+    const VeltraApi& api = *Veltra_GetApi();
+    api.SetCompareMode(1);
+    std::vector<std::vector<uint16_t>> captured;
+    const auto wordsOf = [&random](uint32_t bits) {
+        std::vector<uint16_t> words((bits + 15) / 16);
+        for (uint16_t& word : words) word = static_cast<uint16_t>(random());
+        return words;
+    };
+    for (int scan = 0; scan < 40; ++scan) {
+        const bool ir = random() % 4 == 0;
+        const auto bits = static_cast<uint32_t>(ir ? 8 : 1 + random() % (random() % 8 == 0 ? 3000 : 120));
+        const std::vector<uint16_t> tdi = wordsOf(bits);
+        const std::vector<uint16_t> expected = wordsOf(bits);
+        const std::vector<uint16_t> mask = wordsOf(bits);
+        const uint16_t* tdiOrZeros = random() % 5 == 0 ? nullptr : tdi.data();
+        std::vector<uint16_t> tdo(tdi.size(), 0x5555);
+        switch (ir ? random() % 2 : 2 + random() % 4) {
+            case 0: api.ShiftIr(1, tdiOrZeros, bits, tdo.data()); break;
+            case 1: api.ShiftIrToPause(1, tdiOrZeros, bits, tdo.data()); break;
+            case 2: api.ShiftDr(1, tdiOrZeros, bits, tdo.data()); break;
+            case 3: api.ShiftDrToPause(1, tdiOrZeros, bits, tdo.data()); break;
+            case 4: api.ShiftDrLong(1, tdiOrZeros, bits, tdo.data(), nullptr, nullptr); break;
+            default: api.ShiftDrCompare(1, tdiOrZeros, bits, nullptr, expected.data(), mask.data()); break;
+        }
+        captured.push_back(tdo);
+    }
+    uint32_t failMask = 0;
+    api.GetCompareResult(&failMask);
+    captured.push_back({static_cast<uint16_t>(failMask), static_cast<uint16_t>(Stats().drBits)});
+    return captured;
+}
+
+TEST(SimShift, WholeWordShiftsMatchTheBitLevelPath) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::vector<std::vector<uint16_t>> byPath[2];
+        for (const bool bitLevel : {false, true}) {
+            SimSession sim;
+            sim.LoadBoard(kMixedChain);
+            // Devices that keep an update log are clocked bit by bit.
+            VeltraSim_EnableUpdateLog(bitLevel ? 1 : 0);
+            byPath[bitLevel] = PlayRandomScans(seed);
+        }
+        EXPECT_EQ(byPath[0], byPath[1]) << "seed " << seed;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "svf/reader/reader.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -100,9 +102,61 @@ constexpr size_t BucketOf(size_t length, char upperFirst) {
     return length * kLetters + static_cast<size_t>(upperFirst - 'A');
 }
 
+// A word of up to 16 characters as two 8-byte numbers, byte i of the word in
+// bits 8i to 8i + 7 of the first, byte 8 + i likewise in the second: a
+// keyword is then found with two compares instead of one per character.
+struct PackedWord {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    friend constexpr bool operator==(const PackedWord&, const PackedWord&) = default;
+};
+
+constexpr size_t kPackBytes = sizeof(uint64_t);
+constexpr uint64_t kEveryByte = 0x0101010101010101;
+constexpr uint64_t kByteTopBits = 0x80 * kEveryByte;
+constexpr uint64_t kByteLowBits = 0x7F * kEveryByte;
+constexpr uint64_t kCaseBit = 0x20;
+constexpr unsigned kBitsPerByte = 8;
+static_assert(std::endian::native == std::endian::little, "words are packed from memory in this order");
+
+constexpr PackedWord PackKeyword(std::string_view name) {
+    PackedWord packed;
+    for (size_t i = 0; i < name.size(); ++i) {
+        uint64_t& half = i < kPackBytes ? packed.low : packed.high;
+        half |= uint64_t{static_cast<unsigned char>(name[i])} << (kBitsPerByte * (i % kPackBytes));
+    }
+    return packed;
+}
+
+// Upper case of the ASCII letters among eight bytes at once; other bytes,
+// those above 127 included, stay as they are.
+constexpr uint64_t UpperBytes(uint64_t bytes) {
+    const uint64_t low7 = bytes & kByteLowBits;
+    const uint64_t fromA = low7 + (0x80 - 'a') * kEveryByte;  // top bit set where >= 'a'
+    const uint64_t beyondZ = low7 + (0x80 - 'z' - 1) * kEveryByte;  // top bit set where > 'z'
+    const uint64_t lower = fromA & ~beyondZ & ~bytes & kByteTopBits;
+    return bytes ^ (lower >> 2);  // 0x80 >> 2 is the case bit
+}
+static_assert(kByteTopBits >> 2 == kCaseBit * kEveryByte);
+static_assert(UpperBytes(PackKeyword("az{`@_Zm").low) == PackKeyword("AZ{`@_ZM").low);
+
+// The first `length` (at most 16) bytes of `word` in upper case. `word` must
+// have 16 readable bytes: it is the reader's word buffer.
+PackedWord PackWord(const char* word, size_t length) {
+    uint64_t halves[2];
+    std::memcpy(halves, word, sizeof halves);
+    const size_t lowBytes = std::min(length, kPackBytes);
+    const size_t highBytes = length - lowBytes;
+    const auto keep = [](size_t bytes) {
+        return bytes >= kPackBytes ? ~uint64_t{0} : (uint64_t{1} << (kBitsPerByte * bytes)) - 1;
+    };
+    return PackedWord{UpperBytes(halves[0] & keep(lowBytes)), UpperBytes(halves[1] & keep(highBytes))};
+}
+
 struct KeywordIndex {
     std::array<uint8_t, kKeywordCount> order{};  // keyword numbers, bucket by bucket
     std::array<uint8_t, kBuckets + 1> first{};   // bucket b: order[first[b]] .. order[first[b + 1]]
+    std::array<PackedWord, kKeywordCount> packed{};  // by keyword number
 };
 
 static_assert(kKeywordCount <= UINT8_MAX, "keyword numbers must fit the index");
@@ -113,6 +167,7 @@ static_assert([] {
     }
     return true;
 }(), "keywords must start with a letter and fit kLongestKeyword");
+static_assert(kLongestKeyword <= 2 * kPackBytes, "keywords must fit a PackedWord");
 
 constexpr KeywordIndex kKeywordIndex = [] {
     KeywordIndex index;
@@ -126,36 +181,58 @@ constexpr KeywordIndex kKeywordIndex = [] {
         }
     }
     index.first[kBuckets] = static_cast<uint8_t>(next);
+    for (size_t k = 0; k < kKeywordCount; ++k) index.packed[k] = PackKeyword(kKeywords[k].name);
     return index;
 }();
 
-bool EqualsIgnoringCase(const char* word, std::string_view upper) {
-    for (size_t i = 0; i < upper.size(); ++i) {
-        if (UpperAscii(word[i]) != upper[i]) return false;
-    }
-    return true;
-}
-
+// `word` is the reader's word buffer (see PackWord).
 int LookUpKeyword(const char* word, size_t length) {
     const char first = UpperAscii(word[0]);
     if (length == 0 || length > kLongestKeyword || !IsUpperLetter(first)) return kTokenUnknown;
     const size_t bucket = BucketOf(length, first);
-    for (size_t i = kKeywordIndex.first[bucket]; i < kKeywordIndex.first[bucket + 1]; ++i) {
-        const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
-        if (EqualsIgnoringCase(word, keyword.name)) return keyword.code;
+    const size_t begin = kKeywordIndex.first[bucket];
+    const size_t end = kKeywordIndex.first[bucket + 1];
+    if (begin == end) return kTokenUnknown;
+    const PackedWord packed = PackWord(word, length);
+    for (size_t i = begin; i < end; ++i) {
+        const size_t k = kKeywordIndex.order[i];
+        if (kKeywordIndex.packed[k] == packed) return kKeywords[k].code;
     }
     return kTokenUnknown;
 }
 
 // ------------------------------------------------------------ characters
 
-constexpr bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+// One table look-up classifies a character: a per-character chain of
+// compares cost more than all the rest of reading a short statement.
+enum CharClass : uint8_t {
+    kClassSpace = 1,        // ends a word and is skipped
+    kClassWordEnd = 2,      // ends a word: white space, "(", ")", ";" and NUL
+    kClassCommentLead = 4,  // "!" or "/": may start a comment or a marker
+};
+
+constexpr std::array<uint8_t, 256> kCharClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (const char c : {' ', '\t', '\r', '\n', '\v', '\f'}) {
+        classes[static_cast<unsigned char>(c)] = kClassSpace | kClassWordEnd;
+    }
+    for (const char c : {'(', ')', ';', '\0'}) classes[static_cast<unsigned char>(c)] = kClassWordEnd;
+    for (const char c : {'!', '/'}) classes[static_cast<unsigned char>(c)] = kClassCommentLead;
+    return classes;
+}();
+
+constexpr bool HasClass(char c, CharClass charClass) {
+    return (kCharClasses[static_cast<unsigned char>(c)] & charClass) != 0;
 }
+constexpr bool IsSpace(char c) { return HasClass(c, kClassSpace); }
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsPunctuation(char c) { return c == '(' || c == ')' || c == ';'; }
 // The characters that end a word: white space (as IsSpace) and punctuation.
 constexpr char kWordEnds[] = " \t\r\n\v\f();";
+
+// Words up to this long are measured by a table loop; strcspn, which needs
+// a few dozen instructions to start, takes over for longer digit groups.
+constexpr size_t kShortWord = 16;
 
 constexpr size_t kMarkerLength = 3;
 
@@ -181,7 +258,14 @@ size_t Remaining(const ReaderState& reader) {
 // Copies `length` characters at readPos into wordBuffer and moves past them
 // and the white space after them.
 void TakeWord(ReaderState& reader, size_t length) {
-    std::memcpy(reader.wordBuffer, Current(reader), length);
+    const char* word = Current(reader);
+    // A short word is copied with a fixed-size copy (two moves) when the line
+    // buffer has that many bytes left, rather than by a call of memcpy.
+    if (length <= kShortWord && static_cast<size_t>(reader.readPos) + kShortWord <= kLineBufferSize) {
+        std::memcpy(reader.wordBuffer, word, kShortWord);
+    } else {
+        std::memcpy(reader.wordBuffer, word, length);
+    }
     reader.wordBuffer[length] = '\0';
     reader.readPos += static_cast<int32_t>(length);
     SkipSpaces(reader);
@@ -287,13 +371,16 @@ int ClassifyToken(const char* word, size_t length) {
 // word up to white space or punctuation, NUL bytes included.
 size_t TokenLength(const char* p, size_t remaining) {
     if (IsPunctuation(p[0])) return 1;
-    // strcspn scans many characters a step; a loop over IsSpace and
-    // IsPunctuation cost more than all other reading of a digit line.
-    size_t length = std::strcspn(p, kWordEnds);
-    while (length < remaining && p[length] == '\0') {
-        length += 1 + std::strcspn(p + length + 1, kWordEnds);
+    size_t length = 0;
+    for (;;) {
+        const size_t shortEnd = length + kShortWord;
+        while (length < shortEnd && !HasClass(p[length], kClassWordEnd)) ++length;
+        if (length == shortEnd) length += std::strcspn(p + length, kWordEnds);
+        // strcspn and the table both stop at a NUL byte: the line's end, or
+        // a character of the word.
+        if (length >= remaining || p[length] != '\0') return length;
+        ++length;
     }
-    return length;
 }
 
 int ClassifyPioWord(const char* word, size_t length) {
@@ -330,12 +417,13 @@ Token NextToken(SvfSession& session) {
         SkipSpaces(reader);
         const char* p = Current(reader);
         const size_t remaining = Remaining(reader);
-        if (IsMarker(p, remaining)) {
+        const bool commentLead = HasClass(p[0], kClassCommentLead);
+        if (commentLead && IsMarker(p, remaining)) {
             reader.embeddedStatement = true;
             reader.readPos += static_cast<int32_t>(kMarkerLength);
             continue;
         }
-        if (remaining != 0 && !IsCommentStart(p)) {
+        if (remaining != 0 && !(commentLead && IsCommentStart(p))) {
             const size_t length = TokenLength(p, remaining);
             TakeWord(reader, length);
             const int code = ClassifyToken(reader.wordBuffer, length);
