@@ -164,41 +164,33 @@ uint32_t Controller::CheckShift(const ShiftRequest& r) {
 bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
     const bool ir = r.reg == Register::Ir;
     Walk(tap, ir ? TapState::IrShift : TapState::DrShift, lead);
-    uint16_t* capture = lead ? r.tdo : nullptr;
-    // A compare keeps what it captured, so that a failure can be shown.
-    std::vector<uint16_t> compared(r.expected ? (r.bitCount + kBitsPerWord - 1) / kBitsPerWord
-                                              : 0);
-    bool failed = false;
+    // A compare keeps what it captured (in the caller's buffer or our own),
+    // so that a failure can be shown.
+    uint16_t* out = lead ? r.tdo : nullptr;
+    if (out == nullptr && r.expected != nullptr) {
+        compareWords_.assign(WordsFor(r.bitCount), 0);
+        out = compareWords_.data();
+    }
     // Every bit but the last keeps TMS low and the chain in its Shift state:
     // those move as whole words when the devices allow it.
     uint64_t i = 0;
     const uint64_t inShift = r.bitCount - 1;
-    uint16_t* out = capture;
-    if (out == nullptr && r.expected != nullptr) {
-        compareWords_.resize(WordsFor(inShift));
-        out = compareWords_.data();
-    }
     if (inShift > 0 && ports_[tap - 1].ShiftWords(r.tdi, inShift, out)) {
         if (lead) {
             counters_.tckCycles += inShift;
             (ir ? counters_.irBits : counters_.drBits) += inShift;
         }
-        failed = r.expected != nullptr && DiffersUnder(out, r.expected, r.mask, inShift);
         i = inShift;
     }
     for (; i < r.bitCount; ++i) {
         const bool last = i + 1 == r.bitCount;
         const bool tdo = Clock(tap, last, r.tdi && BitAt(r.tdi, i), lead);
-        if (capture) PutBit(capture, i, tdo);
-        if (!r.expected) continue;
-        PutBit(compared.data(), i, tdo);
-        if (!(r.mask && BitAt(r.mask, i)) && tdo != BitAt(r.expected, i)) failed = true;
+        if (out) PutBit(out, i, tdo);
     }
     const TapState pause = ir ? TapState::IrPause : TapState::DrPause;
     Walk(tap, r.ending == Ending::Pause ? pause : stopState_, lead);
-    if (failed) {
-        failures_.Add({tap, ir, r.bitCount, r.tdi, r.expected, r.mask, compared.data()});
-    }
+    const bool failed = r.expected != nullptr && DiffersUnder(out, r.expected, r.mask, r.bitCount);
+    if (failed) failures_.Add({tap, ir, r.bitCount, r.tdi, r.expected, r.mask, out});
     return failed;
 }
 
