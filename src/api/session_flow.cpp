@@ -5,6 +5,7 @@
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "cnn/cnn_file.h"
 #include "cnn/connection_setup.h"
 #include "pio/pio_map_file.h"
@@ -30,10 +31,6 @@ constexpr size_t kSvfStreamBuffer = 1 << 16;
 // After a mismatch was collected the controller's compare is switched off,
 // which also clears its failure record for the next job.
 constexpr uint32_t kCompareOff = 0;
-
-void StoreCode(SvfReport* report, Status code) {
-    if (report != nullptr) report->resultCode = static_cast<uint32_t>(code);
-}
 
 // Releases everything the session owns, in a fixed order. Runs on every exit
 // once the session exists (a scope guard in ExecuteJob).
@@ -199,11 +196,11 @@ Status SetUpPio(SvfSession& session) {
     if (session.host.libraryVersion < kVersionPio) {
         ReportError(report, "Error: VELTRA does not support PIO and VPPE / USER0 / USER1");
         ReportError(report, "VELTRA version 1.7 or higher is required");
-        return kBadJob;
+        return kLibraryTooOld;
     }
     if (session.paths.pioMapPath != nullptr) {
-        if (const Status status = ReadPioMapFile(report, session.paths.pioMapPath,
-                                                 &session.pio.pod)) {
+        const Status status = ReadPioMapFile(report, session.paths.pioMapPath, &session.pio.pod);
+        if (status != kOk) {
             return status;
         }
     }
@@ -216,7 +213,7 @@ Status SetUpPio(SvfSession& session) {
 
 Status SetUpConnection(SvfSession& session) {
     if (session.connection.connectionStrings != nullptr) {
-        return TakeConnectionFromStrings(session) == kOk ? kOk : kNoMemory;
+        return TakeConnectionFromStrings(session);
     }
     if (session.paths.cnnPath != nullptr) {
         session.connection.cnnModel = ReadCnnFile(session.paths.cnnPath, session.host.report);
@@ -228,7 +225,7 @@ Status SetUpConnection(SvfSession& session) {
 
 Status SetUpSideFiles(SvfSession& session) {
     if (session.pio.pioEnabled) {
-        if (const Status status = SetUpPio(session)) return status;
+        if (const Status status = SetUpPio(session); status != kOk) return status;
     }
     return SetUpConnection(session);
 }
@@ -353,13 +350,15 @@ Status PulseTrstAtStart(SvfSession& session) {
 
 PreparationFailure PrepareController(SvfSession& session) {
     SetUpBuffering(session);
-    if (const Status status = SetStartFrequency(session)) return {status};
-    if (const Status status = SetTckIdleAtStart(session)) return {status};
-    if (const Status status = StartTaps(session)) return {status, false, true};
-    if (const Status status = EnableGanging(session)) return {status};
+    if (const Status status = SetStartFrequency(session); status != kOk) return {status};
+    if (const Status status = SetTckIdleAtStart(session); status != kOk) return {status};
+    if (const Status status = StartTaps(session); status != kOk) return {status, false, true};
+    if (const Status status = EnableGanging(session); status != kOk) return {status};
     SelectCompareMode(session);
-    if (const Status status = PulseTrstAtStart(session)) return {status, false, true};
-    if (const Status status = PlayConnectionSequence(session, Sequence::kInit)) {
+    if (const Status status = PulseTrstAtStart(session); status != kOk) {
+        return {status, false, true};
+    }
+    if (const Status status = PlayConnectionSequence(session, Sequence::kInit); status != kOk) {
         return {status, true, true};
     }
     return {};
@@ -379,13 +378,13 @@ Status OpenInput(SvfSession& session) {
         PlayTerminateSequence(session);
         ReportError(session.host.report, "Error: Unable to open file '%s'",
                     session.paths.svfPath);
-        return kNotSupported;
+        return kFileNotOpened;
     }
     return kOk;
 }
 
 int32_t EndWithError(SvfSession& session, Status code) {
-    StoreCode(session.host.report, code);
+    StoreResultCode(session.host.report, code, session.pio.controllerAnswer);
     return SVF_RETURN_ERROR;
 }
 
@@ -413,7 +412,7 @@ int32_t EndCompletedRun(SvfSession& session, SvfInfo& info, Status runResult) {
                 session.counters.failureCount = 1;
             }
             Call<&VeltraApi::SetCompareMode>(api, kCompareOff);
-            runResult = kFieldsInterrupted;  // as a result code: the controller found mismatches
+            runResult = kControllerMismatch;
         }
     }
     if (!session.options.gangingActive) {
@@ -449,12 +448,14 @@ int32_t EndCompletedRun(SvfSession& session, SvfInfo& info, Status runResult) {
         Call<&VeltraApi::SetBuffering>(api, kBufferingFlush) == VELTRA_FAILED) {
         ReportError(report, "Error: Flushing buffers failed; %s", ControllerErrorText(api));
     }
-    StoreCode(report, runResult);
+    StoreResultCode(report, runResult);
     return runResult == kOk ? SVF_RETURN_PASS : SVF_RETURN_FAIL;
 }
 
 int32_t RunSession(SvfSession& session, SvfInfo& info) {
-    if (const Status status = SetUpSideFiles(session)) return EndWithError(session, status);
+    if (const Status status = SetUpSideFiles(session); status != kOk) {
+        return EndWithError(session, status);
+    }
 
     const PreparationFailure failure = PrepareController(session);
     if (failure.code != kOk) {
@@ -463,13 +464,13 @@ int32_t RunSession(SvfSession& session, SvfInfo& info) {
         return EndWithError(session, failure.code);
     }
 
-    if (const Status status = OpenInput(session)) {
+    if (const Status status = OpenInput(session); status != kOk) {
         GangingOff(session);
         TckRestore(session);
         return EndWithError(session, status);
     }
     if (session.paths.errorPath != nullptr) {
-        if (const Status status = CreateErrorFile(session)) {
+        if (const Status status = CreateErrorFile(session); status != kOk) {
             GangingOff(session);
             TckRestore(session);
             return EndWithError(session, status);
@@ -491,7 +492,7 @@ int32_t RunSession(SvfSession& session, SvfInfo& info) {
 int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
     if (info == nullptr) {
         ReportError(report, "Error: Bad SvfInfo parameter in Svf_Execute() call");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
     info->gangFailMask = 0;
@@ -499,18 +500,18 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
     if (report != nullptr) report->started = 1;
     if (info->svfSource == nullptr) {
         ReportError(report, "Error: No SVF file specified");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
     if (api == nullptr) {
         ReportError(report, "Error: No controller function table in Svf_Execute() call");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
 
     SvfSession session;
     const CleanUpGuard guard(session);
-    if (const Status status = SetUpSession(session, api, report, *info)) {
+    if (const Status status = SetUpSession(session, api, report, *info); status != kOk) {
         return EndWithError(session, status);
     }
     return RunSession(session, *info);
@@ -519,7 +520,7 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
 int32_t AbandonJob(SvfReport* report, Status code) {
     ReportError(report, code == kNoMemory ? "Error: Unable to allocate memory"
                                           : "Error: Internal error");
-    StoreCode(report, code);
+    StoreResultCode(report, code);
     return SVF_RETURN_ERROR;
 }
 

@@ -84,7 +84,7 @@ Status TakeConnectionFromStrings(SvfSession& session) {
         if (length == 0) continue;
         if (!PackHlString(texts[i], length, connection.packed[i])) {
             ReportError(session.host.report, "Error: Unable to allocate memory");
-            return kNotSupported;  // the session flow ends the job with code 53
+            return kNoMemory;
         }
         targets[i]->bits = connection.packed[i].data();
         anyBits = true;

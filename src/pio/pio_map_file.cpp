@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "pio/pod_pins.h"
 #include "platform/platform.h"
 #include "session.h"
@@ -201,8 +202,8 @@ Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
     FilePtr file(platform::OpenInputFile(path));
     if (!file) {
         ReportError(report, "Error: Unable to open PIO mapping file '%s'", path);
-        if (report != nullptr) report->resultCode = static_cast<uint32_t>(kNotSupported);
-        return kNotSupported;
+        StoreResultCode(report, kFileNotOpened);
+        return kFileNotOpened;
     }
     PioMapReader reader;
     reader.file = file.get();

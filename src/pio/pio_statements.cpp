@@ -182,12 +182,12 @@ Status HandlePioMap(SvfSession& session) {
                     kSvfLine, LineOf(session));
         return kSyntax;
     }
-    if (ParsePioMap(session) != kOk) return kFieldsInterrupted;
+    if (ParsePioMap(session) != kOk) return kPioStatementFailed;
     return CollectTapPins(session);
 }
 
 Status HandlePio(SvfSession& session) {
-    if (ParsePio(session) != kOk) return kFieldsInterrupted;
+    if (ParsePio(session) != kOk) return kPioStatementFailed;
     const Status status = ApplyPioPattern(session.pio.pod, session.pio.pioPattern.get());
     const SvfReport* report = ReportOf(session);
     switch (status) {
@@ -286,7 +286,8 @@ Status SetPodSignals(SvfSession& session) {
         }
         if (result != VELTRA_OK) {
             ReportError(report, "Error: Setting pod signal failed; %s", FailureText(api, result));
-            return static_cast<Status>(result);
+            session.pio.controllerAnswer = result;
+            return kPioControllerFailed;
         }
     }
     return kOk;
@@ -352,7 +353,8 @@ Status AccessTapPins(SvfSession& session, PioMismatches& mismatches) {
         }
         if (result != VELTRA_OK) {
             ReportError(report, "Error: Unable to write to PIO pins; %s", FailureText(api, result));
-            return static_cast<Status>(result);
+            session.pio.controllerAnswer = result;
+            return kPioControllerFailed;
         }
         CompareTap(*table, readBack, mismatches);
     }
@@ -399,7 +401,7 @@ Status ParsePioMap(SvfSession& session) {
     if (pio.pioMapDefined) {
         ReportError(ReportOf(session), "%s %6ld : Error\t: PIOMAP already defined", kSvfLine,
                     LineOf(session));
-        return kFieldsInterrupted;
+        return kPioStatementFailed;
     }
     pio.pod.byColumn.fill(nullptr);
     pio.pioMapDefined = true;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "scan/scan_execution.h"
 #include "scan/tap_state.h"
 #include "svf/reader/reader.h"
@@ -233,7 +234,7 @@ Status ParseFields(SvfSession& session, ScanKind kind, uint32_t length, uint32_t
         const Token token = NextToken(session);
         if (token.status != kOk) {
             ReportTokenFailure(session, token.status);
-            return kFieldsInterrupted;
+            return kScanFieldsInterrupted;
         }
         if (token.code == kTokenSemicolon) return kOk;
         const Field* field = FieldOf(token.code);
@@ -267,9 +268,7 @@ Status RunScan(SvfSession& session, ScanKind kind, uint32_t statementFlags) {
 Status ScanResult(SvfSession& session, Status status) {
     if (status != kControllerFailed && status != kNoMemory) return kOk;
     if (status == kNoMemory) ReportError(session.host.report, "Error: Unable to allocate memory");
-    if (session.host.report != nullptr) {
-        session.host.report->resultCode = static_cast<uint32_t>(status);
-    }
+    StoreResultCode(session.host.report, status);
     return status;
 }
 

@@ -100,7 +100,7 @@ Status ParseFlag(SvfSession& session) {
         VELTRA_FAILED) {
         ReportError(session.host.report, "Error: Setting flag length failed; %s",
                     ControllerErrorText(api));
-        return kFieldsInterrupted;
+        return kFlagRefused;
     }
     return kOk;
 }

@@ -78,58 +78,58 @@ const std::string kPinOrEnd = " of PIO mapping file: <pod_pin_name> or <END_PIO_
 INSTANTIATE_TEST_SUITE_P(
     PioMapFile, MapFileGrammar,
     testing::Values(
-        GrammarCase{"Minimal", "PIO_PIN_LIST KWZ_PIO_1_1 A END_PIO_PIN_LIST\n", 0, ""},
-        GrammarCase{"LowerCaseWords", "pio_pin_list\nkwz_pio_1_1 a\nvpp_e b\nend_pio_pin_list\n", 0,
+        GrammarCase{"Minimal", "PIO_PIN_LIST KWZ_PIO_1_1 A END_PIO_PIN_LIST\n", svf::kOk, ""},
+        GrammarCase{"LowerCaseWords", "pio_pin_list\nkwz_pio_1_1 a\nvpp_e b\nend_pio_pin_list\n", svf::kOk,
                     ""},
-        GrammarCase{"NoFinalNewline", "PIO_PIN_LIST\nKWZ_PIO_1_1 A\nEND_PIO_PIN_LIST", 0, ""},
+        GrammarCase{"NoFinalNewline", "PIO_PIN_LIST\nKWZ_PIO_1_1 A\nEND_PIO_PIN_LIST", svf::kOk, ""},
         GrammarCase{"TabsAndCommentsAround",
                     "! header\n\tPIO_PIN_LIST\t! start\nKWZ_PIO_4_4\tA\n\nEND_PIO_PIN_LIST ! done\n"
                     "! trailing comment",
-                    0, ""},
+                    svf::kOk, ""},
         GrammarCase{"KeywordAndPinAsLogicalNames",
                     "PIO_PIN_LIST\nKWZ_PIO_1_1 PIO_PIN_LIST\nKWZ_PIO_1_2 USER0\n"
                     "KWZ_PIO_1_3 END_PIO_PIN_LIST\nEND_PIO_PIN_LIST\n",
-                    0, ""},
+                    svf::kOk, ""},
         GrammarCase{"CommentEndsWordAtOnce", "PIO_PIN_LIST\nKWZ_PIO_1_1 A!note\nEND_PIO_PIN_LIST!x",
-                    0, ""},
-        GrammarCase{"WrongFirstKeyword", "\n\nPIN_LIST\n", 104,
+                    svf::kOk, ""},
+        GrammarCase{"WrongFirstKeyword", "\n\nPIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "3 of PIO mapping file: keyword <PIO_PIN_LIST> expected"},
-        GrammarCase{"PinNumberFive", "PIO_PIN_LIST\nKWZ_PIO_1_5 A\nEND_PIO_PIN_LIST\n", 104,
+        GrammarCase{"PinNumberFive", "PIO_PIN_LIST\nKWZ_PIO_1_5 A\nEND_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2" + kPinOrEnd + "'KWZ_PIO_1_5'"},
-        GrammarCase{"TapWithLeadingZero", "PIO_PIN_LIST\nKWZ_PIO_01_1 A\nEND_PIO_PIN_LIST\n", 104,
+        GrammarCase{"TapWithLeadingZero", "PIO_PIN_LIST\nKWZ_PIO_01_1 A\nEND_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2" + kPinOrEnd + "'KWZ_PIO_01_1'"},
-        GrammarCase{"TapFive", "PIO_PIN_LIST\n\nKWZ_PIO_5_1 A\n", 104,
+        GrammarCase{"TapFive", "PIO_PIN_LIST\n\nKWZ_PIO_5_1 A\n", svf::kPioMapSyntax,
                     kLine + "3" + kPinOrEnd + "'KWZ_PIO_5_1'"},
-        GrammarCase{"NoPairs", "PIO_PIN_LIST END_PIO_PIN_LIST\n", 104,
+        GrammarCase{"NoPairs", "PIO_PIN_LIST END_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     "Error: No information found while reading PIO mapping file"},
-        GrammarCase{"WordAfterEnd", "PIO_PIN_LIST\nUSER1 A\nEND_PIO_PIN_LIST ! c\n\nMORE\n", 104,
+        GrammarCase{"WordAfterEnd", "PIO_PIN_LIST\nUSER1 A\nEND_PIO_PIN_LIST ! c\n\nMORE\n", svf::kPioMapSyntax,
                     kLine +
                         "5 of PIO mapping file: keyword <END_PIO_PIN_LIST> expected, found 'MORE'"},
-        GrammarCase{"EndsWherePinDue", "PIO_PIN_LIST\nKWZ_PIO_1_1 A", 104,
+        GrammarCase{"EndsWherePinDue", "PIO_PIN_LIST\nKWZ_PIO_1_1 A", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
         // The line end after the last word counts once the next word is asked for.
-        GrammarCase{"EndsWherePinDueAfterNewline", "PIO_PIN_LIST\n", 104,
+        GrammarCase{"EndsWherePinDueAfterNewline", "PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
-        GrammarCase{"EndsAfterPinName", "PIO_PIN_LIST\nKWZ_PIO_1_1", 104,
+        GrammarCase{"EndsAfterPinName", "PIO_PIN_LIST\nKWZ_PIO_1_1", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <logical_name> expected"},
         GrammarCase{"LogicalNameTooLong",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 " + std::string(256, 'n') + "\n", 104,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 " + std::string(256, 'n') + "\n", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <logical_name> expected"},
         GrammarCase{"NameDifferingInCase",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 Reset\nKWZ_PIO_1_2 RESET\nEND_PIO_PIN_LIST\n", 103,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 Reset\nKWZ_PIO_1_2 RESET\nEND_PIO_PIN_LIST\n", svf::kPioNameDefined,
                     kLine + "3 of PIO mapping file: <logical_name> 'RESET' is already defined"},
         // The pin word as written the second time; the line of the name read after it.
         GrammarCase{"PinNamedTwice",
-                    "PIO_PIN_LIST\nKWZ_PIO_2_3 A\nkwz_Pio_2_3\nB\nEND_PIO_PIN_LIST\n", 102,
+                    "PIO_PIN_LIST\nKWZ_PIO_2_3 A\nkwz_Pio_2_3\nB\nEND_PIO_PIN_LIST\n", svf::kPioPinDefined,
                     kLine + "4 of PIO mapping file: <pin_name> 'kwz_Pio_2_3' is already defined"},
-        GrammarCase{"PodSignalNamedTwice", "PIO_PIN_LIST\nUSER0 A\nuser0 B\n", 102,
+        GrammarCase{"PodSignalNamedTwice", "PIO_PIN_LIST\nUSER0 A\nuser0 B\n", svf::kPioPinDefined,
                     kLine + "3 of PIO mapping file: <pin_name> 'user0' is already defined"},
-        GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", 104,
+        GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", svf::kPioMapSyntax,
                     kLine + "4" + kPinOrEnd + "'BAD'"},
         GrammarCase{"CommentInsideWordKeepsLineCount",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", 104,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", svf::kPioMapSyntax,
                     kLine + "3" + kPinOrEnd + "'BAD'"},
-        GrammarCase{"AllNineteenPins", PairList(19), 0, ""}),
+        GrammarCase{"AllNineteenPins", PairList(19), svf::kOk, ""}),
     [](const testing::TestParamInfo<GrammarCase>& param) { return std::string(param.param.name); });
 
 TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
@@ -149,7 +149,7 @@ TEST(PioMapFile, MissingFileSetsResultCodeItself) {
     MessageLog log;
     svf::PodPins pod;
     const std::string path = dir.PathOf("absent.txt");
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kNotSupported);
+    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kFileNotOpened);
     EXPECT_EQ(log.report()->resultCode, 2u);
     EXPECT_EQ(log.Errors(),
               std::vector<std::string>{"Error: Unable to open PIO mapping file '" + path + "'"});
@@ -171,7 +171,7 @@ TEST(PioMapFile, PairsBecomePinsInFileOrder) {
     const ReadResult result =
         ReadText("PIO_PIN_LIST\nkwz_pio_3_2 Clock\nUSER1 Enable\nVpp_e Prog\nEND_PIO_PIN_LIST\n",
                  pod);
-    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(result.status, svf::kOk);
     ASSERT_EQ(pod.pins.size(), 3u);
     EXPECT_EQ(pod.pinCount, 3u);
     struct Expected {

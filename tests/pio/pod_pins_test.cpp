@@ -52,7 +52,7 @@ TEST(PodPin, CodesGiveTapAndPin) {
     const Case cases[] = {{1, 1, 1}, {4, 1, 4},  {5, 2, 1},  {8, 2, 4},  {11, 3, 3},
                           {16, 4, 4}, {17, 0, 3}, {18, 0, 1}, {19, 0, 2}};
     for (const Case& c : cases) {
-        svf::Status status = -1;
+        svf::Status status = svf::kInternal;
         const auto pin = svf::MakePodPin(nullptr, c.code, "Name", 7, status);
         ASSERT_TRUE(pin) << c.code;
         EXPECT_EQ(status, svf::kOk);

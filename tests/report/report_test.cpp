@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "support/messages.h"
 
 namespace {

@@ -142,7 +142,7 @@ TEST_F(ErrorFileTest, PioRecordNumbersRiseTenToALine) {
 TEST_F(ErrorFileTest, UnopenableFileIsReported) {
     const std::string missing = dir.PathOf("no/such/folder/errors.txt");
     session.paths.errorPath = missing.c_str();
-    EXPECT_EQ(svf::CreateErrorFile(session), svf::kNotSupported);
+    EXPECT_EQ(svf::CreateErrorFile(session), svf::kFileNotOpened);
     EXPECT_THAT(log.Errors(), ElementsAre("Error: Unable to open file '" + missing + "'"));
     EXPECT_EQ(session.errorFile.errorStream, nullptr);
 }

@@ -1,6 +1,8 @@
 #include "api/report/report.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 
 namespace svf {
