@@ -16,7 +16,7 @@ int CheckConnection(SvfSession& session);
 // Fills the restrictions and the four lead/tail bit strings from the model.
 void TakeConnectionFromCnn(SvfSession& session);
 
-// 0, or 2 when memory runs out ("Error: Unable to allocate memory").
+// kOk, or kNoMemory when memory runs out ("Error: Unable to allocate memory").
 Status TakeConnectionFromStrings(SvfSession& session);
 
 // Packs `length` characters into ceil(length / 16) words, bit i set when

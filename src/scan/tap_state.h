@@ -20,11 +20,12 @@ constexpr uint32_t StateCodeOf(int32_t state) {
 
 enum class ScanRegister { kIr, kDr };
 
-// Walks the first statePathLength entries of statePath. 0, 14 or 31.
+// Walks the first statePathLength entries of statePath. kOk, kIllegalState or
+// kControllerFailed.
 Status RunStatePath(SvfSession& session);
 
 // Sets the controller's stop state to the ENDIR/ENDDR state of `reg` when it
-// differs from stopState. 0 or 31 (reported; callers go on).
+// differs from stopState. kOk or kControllerFailed (reported; callers go on).
 Status SelectStopState(SvfSession& session, ScanRegister reg);
 
 }  // namespace svf
