@@ -137,9 +137,8 @@ private:
     bool StoreDigit(char c, const SvfSession& session) {
         const int8_t value = kDigitValues[static_cast<unsigned char>(c)];
         if (value < 0) {
-            ReportError(session.host.report,
-                        "%s %6ld : Error\t: illegal character '%c' in pattern", kSvfLine,
-                        LineOf(session), c);
+            ReportLineError(session.host.report, LineOf(session),
+                            "illegal character '%c' in pattern", c);
             return false;
         }
         pending_ = pending_ << kDigitBits | static_cast<uint32_t>(value);
@@ -217,8 +216,7 @@ Status CheckIrLength(SvfSession& session, uint32_t length) {
         return kIrLengthVaries;
     }
     if (connection.irSpecifiedLength != 0 && total != connection.irSpecifiedLength) {
-        ReportWarning(report, "%s %6ld : Warning\t: Incorrect IR length specified", kSvfLine,
-                      LineOf(session));
+        ReportLineWarning(report, LineOf(session), "Incorrect IR length specified");
         ReportWarning(report, "\t\tActual total IR length:    %d", static_cast<int>(total));
         ReportWarning(report, "\t\tSpecified total IR length: %d",
                       static_cast<int>(connection.irSpecifiedLength));

@@ -17,7 +17,7 @@ constexpr double kHzPerKhz = 1000.0;
 constexpr double kMinimumKhz = 1.0;
 
 void Warn(const SvfSession& session, const char* text) {
-    ReportWarning(session.host.report, "%s %6ld : Warning\t: %s", kSvfLine, LineOf(session), text);
+    ReportLineWarning(session.host.report, LineOf(session), "%s", text);
 }
 
 // FREQUENCY and merlo_correction report the end of the file and turn every
@@ -62,10 +62,10 @@ Status ParseFrequency(SvfSession& session) {
     if (value < kMinimumKhz) {
         value = kMinimumKhz;
         if (!session.freq.fixedFrequency) {
-            ReportWarning(session.host.report,
-                          "%s %6ld : Warning\t: Frequency value of %s is unsupported, minimum "
-                          "frequency is 1.0E3 HZ",
-                          kSvfLine, LineOf(session), written);
+            ReportLineWarning(session.host.report, LineOf(session),
+                              "Frequency value of %s is unsupported, minimum "
+                              "frequency is 1.0E3 HZ",
+                              written);
         }
     }
     if (!TakeToken(session, token)) return kSyntax;

@@ -51,8 +51,8 @@ bool IsNumberToken(const Token& token, double& value) {
 // ---------------------------------------------------------------- TRST
 
 Status TrstFailed(const SvfSession& session, const char* value, uint32_t result) {
-    ReportError(session.host.report, "%s %6ld : Error\t: executing TRST %s failed; %s", kSvfLine,
-                LineOf(session), value, FailureText(session.host.api, result));
+    ReportLineError(session.host.report, LineOf(session), "executing TRST %s failed; %s", value,
+                    FailureText(session.host.api, result));
     return kControllerFailed;
 }
 
@@ -236,8 +236,8 @@ Status ParseState(SvfSession& session) {
         if (!IsStateToken(token.code)) return SyntaxError(session, "TAP state or semicolon expected");
         if (!StableStateOf(session, token.code, last)) last = StateOf(token.code);
         if (tap.statePathLength >= kMaxStatePath) {
-            ReportError(session.host.report, "%s %6ld : Error\t: too many states, %d allowed", kSvfLine,
-                        LineOf(session), kMaxStatePath);
+            ReportLineError(session.host.report, LineOf(session), "too many states, %d allowed",
+                            kMaxStatePath);
             return kSyntax;
         }
         tap.statePath[static_cast<size_t>(tap.statePathLength++)] = last;
