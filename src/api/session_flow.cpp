@@ -14,6 +14,7 @@
 #include "result/error_file.h"
 #include "scan/connection_sequence.h"
 #include "scan/tap_state.h"
+#include "scan/waits.h"
 #include "session.h"
 #include "svf/dispatcher.h"
 
@@ -183,7 +184,7 @@ Status SetUpSession(SvfSession& session, const VeltraApi* api, SvfReport* report
     session.host.libraryVersion = ControllerLibraryVersion(api);
     if (session.host.libraryVersion < kVersionLongShifts) session.compare.longDrShifts = false;
 
-    session.freq.correctionMode = 2;
+    session.freq.correctionMode = kCorrectionOn;
     session.options.keepMappedPins = (flags & SVF_FLAG_KEEP_MAPPED_PINS) != 0;
     session.reader.lastPollTime = platform::MillisecondClock();
     return kOk;

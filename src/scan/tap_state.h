@@ -11,7 +11,8 @@
 namespace svf {
 
 // Controller state code of each stable state (RESET, IDLE, DRPAUSE, IRPAUSE).
-inline constexpr std::array<uint32_t, 4> stateCodeTable = {1, 2, 3, 4};
+inline constexpr std::array<uint32_t, 4> stateCodeTable = {
+    SVF_STATE_CODE_RESET, SVF_STATE_CODE_IDLE, SVF_STATE_CODE_DRPAUSE, SVF_STATE_CODE_IRPAUSE};
 
 // stateCodeTable at `state`, or 0 for a state that is not stable (-1 included).
 constexpr uint32_t StateCodeOf(int32_t state) {
