@@ -218,7 +218,7 @@ Status SetUpConnection(SvfSession& session) {
     }
     if (session.paths.cnnPath != nullptr) {
         session.connection.cnnModel = ReadCnnFile(session.paths.cnnPath, session.host.report);
-        if (CheckConnection(session) != 0) return kCnnFile;
+        if (!CheckConnection(session)) return kCnnFile;
         TakeConnectionFromCnn(session);
     }
     return kOk;

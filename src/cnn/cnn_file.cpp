@@ -675,7 +675,7 @@ CnnModel ReadCnnFile(const char* path, const SvfReport* report) {
 
 void FreeCnnModel(CnnModel& model) { model.reset(); }
 
-int CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
+bool CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
     uint32_t found = 0;
     bool conflict = false;
     for (const TesterChannel* channel = model; channel != nullptr && !conflict;
@@ -685,7 +685,7 @@ int CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
         VisitBoardTaps(channel->drShift.get(), found, conflict);
         VisitBoardTaps(channel->termSeq.get(), found, conflict);
     }
-    return (!conflict && found != 0 && found == requestedTap) ? 0 : 1;
+    return !conflict && found != 0 && found == requestedTap;
 }
 
 }  // namespace svf

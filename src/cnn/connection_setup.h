@@ -9,9 +9,9 @@
 
 namespace svf {
 
-// 0 when session.connection.cnnModel may be used (sets testerTap), else 1.
+// True when session.connection.cnnModel may be used (then sets testerTap).
 // Messages go out as warnings.
-int CheckConnection(SvfSession& session);
+bool CheckConnection(SvfSession& session);
 
 // Fills the restrictions and the four lead/tail bit strings from the model.
 void TakeConnectionFromCnn(SvfSession& session);

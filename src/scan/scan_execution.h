@@ -51,9 +51,9 @@ void InsertInvertedBits(uint16_t* destination, uint32_t offset, const uint16_t* 
 void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a,
                       const uint16_t* b, uint32_t n);
 
-// 1 when any compared bit of the first n differs (output receives the
-// difference words when given), else 0. `mask` 1 = compare; null = all.
-int CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
+// True when any compared bit of the first n differs (output receives the
+// difference words when given). `mask` 1 = compare; null = all.
+bool CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
                 const uint16_t* mask, uint32_t n);
 
 }  // namespace svf

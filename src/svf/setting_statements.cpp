@@ -51,7 +51,7 @@ Status ParseFrequency(SvfSession& session) {
     // Without a value the statement returns to the highest allowed frequency.
     if (token.code == kTokenSemicolon) return ApplyFrequency(session, session.freq.maxFrequency);
     double value = 0.0;
-    if (token.code != kTokenNumber || ParseSvfNumber({token.text, token.length}, &value) != 1) {
+    if (token.code != kTokenNumber || !ParseSvfNumber({token.text, token.length}, value)) {
         return SyntaxError(session, "frequency value expected or semicolon");
     }
     char written[kLineBufferSize];  // the value as written, for the warning below

@@ -27,8 +27,7 @@ class SvfNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(SvfNumber, AcceptsExactlyTheSvfForm) {
     double value = -99.0;
-    const int accepted = svf::ParseSvfNumber(GetParam().text, &value);
-    EXPECT_EQ(accepted, GetParam().accepted ? 1 : 0);
+    EXPECT_EQ(svf::ParseSvfNumber(GetParam().text, value), GetParam().accepted);
     if (GetParam().accepted) {
         EXPECT_DOUBLE_EQ(value, GetParam().value);
     }
