@@ -9,6 +9,7 @@ packages=(
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # The whole test suite: installs what is missing, builds natively with
 # AddressSanitizer and UBSan and runs every test, then cross-builds for
 # Windows x64 with MinGW-w64 and runs the same suite as Windows binaries
-# under Wine.
+# under Wine; with clang present, it also runs each fuzz target of fuzz/ for
+# about 30 seconds.
 #   scripts/test.sh            both
 #   scripts/test.sh native     native only
 #   scripts/test.sh windows    Windows only
@@ -20,6 +21,20 @@ if [ "$what" = all ] || [ "$what" = native ]; then
   cmake --build --preset native-debug -j "$jobs"
   echo "== Native tests =="
   ctest --preset native-debug -j "$jobs"
+
+  if command -v clang++ >/dev/null; then
+    echo "== Fuzzing (libFuzzer, 30 s a target) =="
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz -j "$jobs" --target fuzz_svf fuzz_cnn fuzz_pio
+    for target in svf cnn pio; do
+      # New inputs go to a scratch corpus; a crash input is left in fuzz/ as
+      # crash-*: keep it under fuzz/seeds/$target so the native suite replays it.
+      corpus=$(mktemp -d)
+      build/fuzz/bin/fuzz_$target -max_total_time=30 -dict=fuzz/$target.dict \
+        -artifact_prefix=fuzz/ "$corpus" fuzz/seeds/$target
+      rm -rf "$corpus"
+    done
+  fi
 fi
 
 if [ "$what" = all ] || [ "$what" = windows ]; then

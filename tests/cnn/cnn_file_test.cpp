@@ -345,13 +345,6 @@ TEST_F(CnnFileTest, WhiteSpaceRunsCountTheirNewlines) {
               std::vector<std::string>{"Unknown Tester Channel BAD near line 5  #CC05"});
 }
 
-TEST_F(CnnFileTest, FileThatCannotBeOpenedIsReported) {
-    const std::string missing = dir_.PathOf("missing.cnn");
-    EXPECT_EQ(svf::ReadCnnFile(missing.c_str(), log_.report()), nullptr);
-    EXPECT_EQ(log_.Texts(),
-              std::vector<std::string>{"Error opening file '" + missing + "'  #CC01"});
-}
-
 struct ErrorCase {
     const char* name;
     std::string text;     // whole file
@@ -393,6 +386,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error #CC03: Unexpected end of CNN file"},
         ErrorCase{"FormFeedRunAtEnd", kComplete + " \f\n\n",
                   "Error #CC03: Unexpected end of CNN file"},
+        // %c of the NUL byte ends the message text there.
+        ErrorCase{"NulInPattern", Channel("IR_SHIFT " + std::string("\0" "1", 2) + " TAP1\n"),
+                  "Unknown pattern character '"},
         ErrorCase{"Version120", "SYNTAX_VERSION 1.20\n",
                   "Unknown syntax version 1.20 near line 1  #CC03"},
         ErrorCase{"Version120Dotted", "\nsyntax_version\n1.2.0\n",

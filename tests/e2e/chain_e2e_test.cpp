@@ -201,9 +201,4 @@ INSTANTIATE_TEST_SUITE_P(
                             svf::MakeVersion(1, 8), false}),
     [](const testing::TestParamInfo<LongRow>& param) { return std::string(param.param.name); });
 
-TEST(ControllerLibrary, SimulatorIsVersion2_2) {
-    svftest::SimSession sim;
-    EXPECT_EQ(svf::ControllerLibraryVersion(sim.api()), kVersion22);
-}
-
 }  // namespace

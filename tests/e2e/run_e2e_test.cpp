@@ -1,10 +1,12 @@
 // Whole runs through Svf_Execute on veltra-sim's built-in board: a file of
 // every statement that shifts nothing, read from a file and from memory; a
-// host abort; and the 4000-second limit of RUNTEST on the virtual clock.
+// host abort; the 4000-second limit of RUNTEST on the virtual clock; and the
+// example files played as written on Windows (CR LF, Ctrl-Z at the end).
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -167,5 +169,137 @@ INSTANTIATE_TEST_SUITE_P(Limits, LongWait,
                                          WaitRow{"RUNTEST 5000 SEC;", 4000000000u, true},
                                          WaitRow{"RUNTEST 1E4 SEC;", 4000000000u, true},
                                          WaitRow{"RUNTEST 3999.5 SEC;", 3999500000u, false}));
+
+// ------------------------------------------------- files written on Windows
+
+const std::string kExamples = SVF_EXAMPLES_DIR;
+
+struct ExampleRow {
+    const char* svf;
+    const char* board;  // under examples/boards; "" for the built-in one
+    bool viaBridge;     // through examples/cnn/bridge.cnn to board TAP 3
+};
+
+using Convert = std::string (*)(const std::string&);
+std::string AsWritten(const std::string& text) { return text; }
+std::string WithCrLf(const std::string& text) {
+    std::string converted;
+    for (const char c : text) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return converted;
+}
+// Whatever follows a Ctrl-Z is never read.
+std::string WithCtrlZ(const std::string& text) { return WithCrLf(text) + "\x1A" + "BOGUS;\r\n"; }
+
+// What a run shows, its text files passed through `convert`: verdict, code,
+// messages, controller calls and ERROR file.
+Lines Play(const ExampleRow& row, const TempDir& dir, Convert convert) {
+    svftest::JobParts parts;
+    if (*row.board != '\0') VeltraSim_LoadBoardFile((kExamples + "/boards/" + row.board).c_str());
+    const auto copy = [&](const char* name, const std::string& from) {
+        return dir.Write(name, convert(svftest::ReadFile(kExamples + from)));
+    };
+    const std::string svfPath = copy("play.svf", std::string("/svf/") + row.svf);
+    const std::string cnnPath = copy("play.cnn", "/cnn/bridge.cnn");
+    const std::string errorPath = dir.PathOf("play.err");
+    parts.info.svfSource = svfPath.c_str();
+    parts.info.errorFile = errorPath.c_str();
+    if (row.viaBridge) {
+        parts.info.tap = 3;
+        parts.info.totalIrLength = 8;
+        parts.info.totalBypassLength = 1;
+        parts.info.cnnFile = cnnPath.c_str();
+    }
+    Lines shown = {std::to_string(Svf_Execute(parts.sim.api(), parts.log.report(), &parts.info)),
+                   std::to_string(parts.log.report()->resultCode), svftest::ReadFile(errorPath)};
+    for (const Lines& more : {parts.log.Texts(), svftest::Trace()}) {
+        shown.insert(shown.end(), more.begin(), more.end());
+    }
+    return shown;
+}
+
+class WindowsText : public testing::TestWithParam<ExampleRow> {};
+
+TEST_P(WindowsText, PlaysAsTheFileWrittenWithLineFeeds) {
+    TempDir dir;
+    const Lines original = Play(GetParam(), dir, AsWritten);
+    ASSERT_GT(original.size(), 10u);
+    EXPECT_EQ(Play(GetParam(), dir, WithCrLf), original);
+    EXPECT_EQ(Play(GetParam(), dir, WithCtrlZ), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, WindowsText,
+    testing::Values(ExampleRow{"idcode.svf", "", false}, ExampleRow{"idcode_fail.svf", "", false},
+                    ExampleRow{"readback.svf", "", false}, ExampleRow{"syntax_error.svf", "", false},
+                    ExampleRow{"loopback_pass.svf", "loopback.toml", false},
+                    ExampleRow{"loopback_fail.svf", "loopback.toml", false},
+                    ExampleRow{"chain_idcodes.svf", "three-devices.toml", false},
+                    ExampleRow{"chain_user1.svf", "three-devices.toml", false},
+                    ExampleRow{"chain_middle_idcode.svf", "three-idcodes.toml", false},
+                    ExampleRow{"idcode.svf", "bridge.toml", true}),
+    [](const testing::TestParamInfo<ExampleRow>& param) {
+        std::string name = std::string(param.param.svf) + (param.param.viaBridge ? "_cnn" : "");
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+// --------------------------------------------- what the host's machine hands over
+
+// Which of the job's paths names a folder instead of a file.
+enum class Folder { kNone, kSvf, kErrorFile, kCnn, kPioMap };
+
+struct HostileRow {
+    const char* name;
+    std::string svf;
+    Folder folder;
+    uint32_t code;
+    std::string error;  // the first error; "{}" stands for the folder's path
+};
+
+class HostileInput : public testing::TestWithParam<HostileRow>, protected svftest::JobParts {};
+
+TEST_P(HostileInput, GetsTheErrorOfItsKind) {
+    const HostileRow& row = GetParam();
+    const std::string folder = dir.PathOf("folder");
+    std::filesystem::create_directory(folder);
+    const std::string svfPath = dir.Write("test.svf", row.svf);
+    const std::string errorPath = dir.PathOf("test.err");
+    const auto pathOf = [&](Folder which, const std::string& file) {
+        return row.folder == which ? folder.c_str() : file.empty() ? nullptr : file.c_str();
+    };
+    info.svfSource = pathOf(Folder::kSvf, svfPath);
+    info.errorFile = pathOf(Folder::kErrorFile, errorPath);
+    info.cnnFile = pathOf(Folder::kCnn, "");
+    info.pioMapFile = pathOf(Folder::kPioMap, "");
+    info.flags = row.folder == Folder::kPioMap ? SVF_FLAG_PIO : 0;
+    EXPECT_EQ(Svf_Execute(sim.api(), log.report(), &info), SVF_RETURN_ERROR) << log.Dump();
+    EXPECT_EQ(log.report()->resultCode, row.code);
+    std::string want = row.error;
+    if (const size_t at = want.find("{}"); at != std::string::npos) want.replace(at, 2, folder);
+    EXPECT_EQ(log.Errors().at(0), want);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+using namespace std::string_literals;
+const std::string kAt1 = "SVF line      1 : Error\t: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, HostileInput,
+    testing::Values(
+        HostileRow{"SvfFolder", "", Folder::kSvf, 2, "Error: Unable to open file '{}'"},
+        HostileRow{"ErrorFileFolder", "STATE IDLE;\n", Folder::kErrorFile, 2,
+                   "Error: Unable to open file '{}'"},
+        HostileRow{"CnnFolder", "", Folder::kCnn, 40, "Error opening file '{}'  #CC01"},
+        HostileRow{"PioMapFolder", "", Folder::kPioMap, 2,
+                   "Error: Unable to open PIO mapping file '{}'"},
+        // A NUL byte is a character: it counts toward the line length and
+        // is an illegal character in a pattern (%c ends the text there).
+        HostileRow{"NulInLongLine", "\0"s + std::string(500, ' ') + "\n", Folder::kNone, 10,
+                   kAt1 + "maximum line length of 500 exceeded"},
+        HostileRow{"NulInPattern", "SIR 8 TDI (0\0);\n"s, Folder::kNone, 10,
+                   kAt1 + "illegal character '"},
+        HostileRow{"NulInCommand", "STATE\0 IDLE;\n"s, Folder::kNone, 10,
+                   kAt1 + "unknown SVF command STATE"}),
+    [](const testing::TestParamInfo<HostileRow>& param) { return std::string(param.param.name); });
 
 }  // namespace

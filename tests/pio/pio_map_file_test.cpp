@@ -126,6 +126,16 @@ INSTANTIATE_TEST_SUITE_P(
                     kLine + "3 of PIO mapping file: <pin_name> 'user0' is already defined"},
         GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", svf::kPioMapSyntax,
                     kLine + "4" + kPinOrEnd + "'BAD'"},
+        // Read as the Windows text mode reads it: CR LF is one line end,
+        // Ctrl-Z ends the file.
+        GrammarCase{"CrLfIsOneLineEnd", "PIO_PIN_LIST\r\nKWZ_PIO_1_1 A\r\n\r\nBAD B\r\n", svf::kPioMapSyntax,
+                    kLine + "4" + kPinOrEnd + "'BAD'"},
+        GrammarCase{"CtrlZEndsTheFile", "PIO_PIN_LIST\r\nUSER0 A\r\nEND_PIO_PIN_LIST\r\n\x1A" "B\r\n",
+                    svf::kOk, ""},
+        // A NUL byte is a character of the name: these two names differ.
+        GrammarCase{"NulInsideNames",
+                    std::string("PIO_PIN_LIST\nUSER0 A\0B\nUSER1 A\0C\nEND_PIO_PIN_LIST\n", 50), svf::kOk,
+                    ""},
         GrammarCase{"CommentInsideWordKeepsLineCount",
                     "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", svf::kPioMapSyntax,
                     kLine + "3" + kPinOrEnd + "'BAD'"},
@@ -142,17 +152,6 @@ TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
         EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kPioMapUnreadable);
         EXPECT_EQ(log.Errors(), std::vector<std::string>{"Error: Unable to read file '" + path + "'"});
     }
-}
-
-TEST(PioMapFile, MissingFileSetsResultCodeItself) {
-    TempDir dir;
-    MessageLog log;
-    svf::PodPins pod;
-    const std::string path = dir.PathOf("absent.txt");
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kFileNotOpened);
-    EXPECT_EQ(log.report()->resultCode, 2u);
-    EXPECT_EQ(log.Errors(),
-              std::vector<std::string>{"Error: Unable to open PIO mapping file '" + path + "'"});
 }
 
 TEST(PioMapFile, MissingPathOrModelIsAnInternalError) {
@@ -231,28 +230,6 @@ std::vector<WordRead> ReadAllWords(const std::string& text) {
         words.push_back({result, reader.word, reader.lineNumber});
         if (result != svf::PioMapWordResult::kWord) return words;
     }
-}
-
-TEST(PioMapWord, WordsCommentsAndLineNumbers) {
-    using R = svf::PioMapWordResult;
-    const std::vector<WordRead> words = ReadAllWords("one\ttwo\n\n three!c1\n!c2\rfour five!\nsix");
-    const std::vector<WordRead> expected = {{R::kWord, "one", 1},  {R::kWord, "two", 1},
-                                            {R::kWord, "three", 3}, {R::kWord, "four", 5},
-                                            {R::kWord, "five", 5},  {R::kWord, "six", 6},
-                                            {R::kEnd, "", 6}};
-    ASSERT_EQ(words.size(), expected.size());
-    for (size_t i = 0; i < words.size(); ++i) {
-        EXPECT_EQ(words[i].result, expected[i].result) << i;
-        EXPECT_EQ(words[i].word, expected[i].word) << i;
-        EXPECT_EQ(words[i].line, expected[i].line) << i;
-    }
-}
-
-TEST(PioMapWord, ControlAndHighBytesBelongToTheWord) {
-    const std::vector<WordRead> words = ReadAllWords("a\x01" "b\xE4" "c d");
-    ASSERT_EQ(words.size(), 3u);
-    EXPECT_EQ(words[0].word, "a\x01" "b\xE4" "c");
-    EXPECT_EQ(words[1].word, "d");
 }
 
 TEST(PioMapWord, LongestWordIs255Characters) {

@@ -472,23 +472,6 @@ TEST_F(PioRecord, NumberedFormListsColumnsInOrder) {
                                             "PAR CMD_ID 4 PIN A BIT_OFFSET 0 LOOP_CNT 0\n"));
 }
 
-#if !defined(_WIN32)
-// /dev/full takes the open and refuses every write; the stream stays
-// buffered, so the refusal shows when the record is flushed.
-TEST_F(PioRecord, NumberedFormWriteFailure) {
-    session_->errorFile.numberedErrorFormat = true;
-    const std::string full = dir_.PathOf("full");
-    std::filesystem::create_symlink("/dev/full", full);
-    session_->paths.errorPath = full.c_str();
-    session_->errorFile.errorStream.reset(std::fopen(full.c_str(), "w"));
-    ASSERT_TRUE(session_->errorFile.errorStream);
-    ASSERT_EQ(Map("(INOUT C IN B INOUT A);"), svf::kOk);
-    EXPECT_EQ(Pio("(UHU);"), svf::kWriteFailed);
-    EXPECT_EQ(session_->counters.failureCount, 2u);  // counted all the same
-    EXPECT_EQ(log_.Errors(), std::vector<std::string>{"Error: Unable to write file '" + full + "'"});
-}
-#endif
-
 TEST_F(PioRecord, NumberedFormWritesNothingWithoutMismatch) {
     session_->errorFile.numberedErrorFormat = true;
     path_ = dir_.Write("errors.txt", "");

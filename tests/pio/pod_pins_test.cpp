@@ -361,21 +361,4 @@ TEST(BuildTapTables, InternalErrors) {
     EXPECT_EQ(log.Errors(), std::vector<std::string>(2, "Error: Internal error"));
 }
 
-TEST(FreePodPins, EmptiesTheWholeModel) {
-    svf::PodPins pod;
-    MapPins(pod, {{1, "A", svf::kDirectionIn}, {18, "B", svf::kDirectionOut}});
-    ASSERT_EQ(svf::AddTapIoPins(false, nullptr, &pod, 2, 1, 1), svf::kOk);
-    ASSERT_EQ(svf::BuildTapTables(nullptr, &pod), svf::kOk);
-    svf::FreePodPins(pod);
-    EXPECT_EQ(pod.pinCount, 0u);
-    EXPECT_EQ(pod.tapIoPinCount, 0u);
-    EXPECT_TRUE(pod.pins.empty());
-    EXPECT_TRUE(pod.tapIoPins.empty());
-    for (const auto& table : pod.byTap) EXPECT_FALSE(table);
-    for (const svf::PodPin* pin : pod.byColumn) EXPECT_EQ(pin, nullptr);
-    // A released model takes pins again from column 1.
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 1, "A"), svf::kOk);
-    EXPECT_EQ(pod.pins[0]->column, 1u);
-}
-
 }  // namespace

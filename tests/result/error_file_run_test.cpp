@@ -60,74 +60,50 @@ TEST_P(ErrorFileRun, FailingScanIsRecorded) {
                                  c.records + "END_ERRORS\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, ErrorFileRun,
-    ::testing::Values(RunCase{"LineAndPositions", 0, "1.3",
-                              "TAP1\nSVF_LINE 12\n\n        3        17 \n"},
-                      RunCase{"NumberedCommands", SVF_FLAG_NUMBERED_ERRORS, "S1.2",
-                              "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
-                              "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n"}),
-    [](const auto& row) { return std::string(row.param.name); });
+const auto kForms = ::testing::Values(
+    RunCase{"LineAndPositions", 0, "1.3", "TAP1\nSVF_LINE 12\n\n        3        17 \n"},
+    RunCase{"NumberedCommands", SVF_FLAG_NUMBERED_ERRORS, "S1.2",
+            "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
+            "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n"});
+const auto kFormName = [](const auto& row) { return std::string(row.param.name); };
+INSTANTIATE_TEST_SUITE_P(Forms, ErrorFileRun, kForms, kFormName);
 
 #if !defined(_WIN32)
-// Where the limit cuts the file of three failing scans, and what follows:
-// every piece that did not reach the file is reported once, and only a lost
-// header changes the outcome.
-enum class Cut { kHeader, kSecondRecord, kEndErrors };
-
-struct CutRow {
-    const char* name;
-    uint32_t flags;
-    const char* version;
-    const char* record;  // each of the three records is this long
-    Cut cut;
-    int32_t result;
-    uint32_t resultCode;
-    size_t writeErrors;
-};
-
-class CutErrorFile : public ::testing::TestWithParam<CutRow>, protected svftest::JobParts {};
+// The same stream cut by a file-size limit at the header, in the second of
+// three records and at END_ERRORS: every piece that did not reach the file
+// is reported once, and only a lost header changes the outcome.
+class CutErrorFile : public ::testing::TestWithParam<RunCase>, protected svftest::JobParts {};
 
 TEST_P(CutErrorFile, ReportsEveryLostPieceOnce) {
-    const CutRow& row = GetParam();
+    const RunCase& c = GetParam();
     const std::string errorPath = dir.PathOf("result.err");
-    const std::string svfPath = dir.Write("test.svf", std::string(kFailingRun) +
-                                                          "SDR 20 TDI (00000) TDO (1A09B);\n"
-                                                          "SDR 20 TDI (00000) TDO (1A09B);\n");
-    info.flags = row.flags;
+    const std::string svfPath =
+        dir.Write("test.svf", std::string(kFailingRun) + "SDR 20 TDI (00000) TDO (1A09B);\n" +
+                                  "SDR 20 TDI (00000) TDO (1A09B);\n");
+    info.flags = c.flags;
     info.errorFile = errorPath.c_str();
     info.svfSource = svfPath.c_str();
-    const size_t header = Header(row.version, svfPath, "    ", "").size();
-    const size_t record = std::strlen(row.record);
-    const long limit = static_cast<long>(row.cut == Cut::kHeader         ? header - 1
-                                         : row.cut == Cut::kSecondRecord ? header + record + 1
-                                                                         : header + 3 * record + 3);
-    const svftest::ChildRun run = svftest::RunWithFileSizeLimit(
-        limit, log, [&] { return Svf_Execute(sim.api(), log.report(), &info); });
-    EXPECT_EQ(run.result, row.result);
-    EXPECT_EQ(run.resultCode, row.resultCode);
-    EXPECT_EQ(run.errors,
-              std::vector<std::string>(row.writeErrors, "Error: Unable to write file '" + errorPath + "'"));
-    EXPECT_EQ(svftest::FileExists(errorPath), row.result != SVF_RETURN_ERROR);
+    const long header = static_cast<long>(Header(c.version, svfPath, "    ", "").size());
+    const long record = static_cast<long>(std::strlen(c.records));  // all three alike
+    struct Cut {
+        long limit;
+        int32_t result;
+        uint32_t code;
+        size_t writeErrors;
+    };
+    for (const Cut cut : {Cut{header - 1, SVF_RETURN_ERROR, 4, 1},
+                          Cut{header + record + 1, SVF_RETURN_FAIL, 100, 3},
+                          Cut{header + 3 * record + 3, SVF_RETURN_FAIL, 100, 1}}) {
+        const svftest::ChildRun run = svftest::RunWithFileSizeLimit(
+            cut.limit, log, [&] { return Svf_Execute(sim.api(), log.report(), &info); });
+        EXPECT_EQ(run.result, cut.result) << cut.limit;
+        EXPECT_EQ(run.resultCode, cut.code) << cut.limit;
+        EXPECT_EQ(run.errors, std::vector<std::string>(cut.writeErrors,
+                                                       "Error: Unable to write file '" + errorPath + "'"));
+        EXPECT_EQ(svftest::FileExists(errorPath), cut.result != SVF_RETURN_ERROR);
+    }
 }
-
-constexpr const char* kLineRecord = "TAP1\nSVF_LINE 12\n\n        3        17 \n";
-constexpr const char* kNumberedRecord = "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 3 LOOP_CNT 0\n"
-                                        "TAP1 CMD_ID 4 PIN TDO BIT_OFFSET 17 LOOP_CNT 0\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Limits, CutErrorFile,
-    ::testing::Values(
-        CutRow{"LineHeader", 0, "1.3", kLineRecord, Cut::kHeader, SVF_RETURN_ERROR, 4, 1},
-        CutRow{"LineRecords", 0, "1.3", kLineRecord, Cut::kSecondRecord, SVF_RETURN_FAIL, 100, 3},
-        CutRow{"LineEnd", 0, "1.3", kLineRecord, Cut::kEndErrors, SVF_RETURN_FAIL, 100, 1},
-        CutRow{"NumberedHeader", SVF_FLAG_NUMBERED_ERRORS, "S1.2", kNumberedRecord, Cut::kHeader,
-               SVF_RETURN_ERROR, 4, 1},
-        CutRow{"NumberedRecords", SVF_FLAG_NUMBERED_ERRORS, "S1.2", kNumberedRecord,
-               Cut::kSecondRecord, SVF_RETURN_FAIL, 100, 3},
-        CutRow{"NumberedEnd", SVF_FLAG_NUMBERED_ERRORS, "S1.2", kNumberedRecord, Cut::kEndErrors,
-               SVF_RETURN_FAIL, 100, 1}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Limits, CutErrorFile, kForms, kFormName);
 #endif
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The ERROR file, byte for byte: header, the two filled fields, scan and PIO
-// records of both forms, and what happens when the file cannot be written.
+// records of both forms (failed writes: error_file_run_test.cpp).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -138,14 +138,5 @@ TEST_F(ErrorFileTest, PioRecordNumbersRiseTenToALine) {
                                             "       11\n"
                                             "END_ERRORS\n"));
 }
-
-TEST_F(ErrorFileTest, UnopenableFileIsReported) {
-    const std::string missing = dir.PathOf("no/such/folder/errors.txt");
-    session.paths.errorPath = missing.c_str();
-    EXPECT_EQ(svf::CreateErrorFile(session), svf::kFileNotOpened);
-    EXPECT_THAT(log.Errors(), ElementsAre("Error: Unable to open file '" + missing + "'"));
-    EXPECT_EQ(session.errorFile.errorStream, nullptr);
-}
-
 
 }  // namespace

@@ -69,26 +69,21 @@ int32_t RunSvf(const std::string& svfText, SvfInfo& info, MessageLog& log, const
 ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log, const std::function<int32_t()>& job) {
     int fds[2];
     if (pipe(fds) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
+    if (fork() == 0) {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
         setrlimit(RLIMIT_FSIZE, &limit);
         const int32_t result = job();
         std::string summary = std::to_string(result) + " " + std::to_string(log.report()->resultCode);
         for (const std::string& error : log.Errors()) summary += "\n" + error;
-        const bool sent = write(fds[1], summary.data(), summary.size()) ==
-                          static_cast<ssize_t>(summary.size());
-        _exit(sent ? 0 : 1);
+        _exit(write(fds[1], summary.data(), summary.size()) == static_cast<ssize_t>(summary.size()) ? 0 : 1);
     }
     close(fds[1]);
     std::string summary;
     char chunk[4096];
     for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) summary.append(chunk, static_cast<size_t>(n));
     close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+    wait(nullptr);
     ChildRun run;
     std::istringstream in(summary);
     in >> run.result >> run.resultCode;

@@ -32,7 +32,7 @@ Tokens ReadAll(svf::SvfSession& session, Token (*next)(svf::SvfSession&) = NextT
             result.end = token.status;
             return result;
         }
-        result.tokens.emplace_back(token.code, token.text);
+        result.tokens.emplace_back(token.code, std::string(token.text, token.length));
     }
 }
 
@@ -184,24 +184,27 @@ protected:
         svf::SvfSession& session = Start({});
         const std::string path = dir.Write("input.svf", content);
         session.reader.linesInMemory = false;
-        session.reader.svfFile.reset(std::fopen(path.c_str(), "r"));
+        session.reader.svfFile.reset(svf::platform::OpenInputFile(path.c_str()));
         EXPECT_NE(session.reader.svfFile, nullptr);
         return session;
     }
     svftest::TempDir dir;
 };
 
+// Files are read as the Windows text mode reads them: CR LF is one line end.
 TEST_F(FileReaderTest, LineOf500CharactersIsAccepted) {
     const std::string word(499, 'B');
-    svf::SvfSession& session = StartFile(svftest::TextLines(word + ";\nHDR\n"));
+    svf::SvfSession& session = StartFile(word + ";\r\nHDR\r\n");
     const Tokens all = ReadAll(session);
     EXPECT_EQ(all.tokens, (TokenList{{0, word}, {42, ";"}, {3, "HDR"}}));
     EXPECT_EQ(all.end, svf::kEndOfFile);
     EXPECT_TRUE(log.Errors().empty()) << log.Dump();
 }
 
+// A NUL byte counts like any other character.
 TEST_F(FileReaderTest, LineOf501CharactersIsTooLong) {
-    svf::SvfSession& session = StartFile(svftest::TextLines("HDR 0;\n" + std::string(501, 'C') + "\n"));
+    svf::SvfSession& session =
+        StartFile("HDR 0;\n" + std::string(1, '\0') + std::string(500, 'C') + "\n");
     const Tokens all = ReadAll(session);
     EXPECT_EQ(all.tokens.size(), 3u);
     EXPECT_EQ(all.end, svf::kSyntax);
@@ -218,14 +221,17 @@ TEST_F(FileReaderTest, LastLineWithoutLineEndCountsItsCharactersOnly) {
     EXPECT_EQ(tooLong.end, svf::kSyntax);
 }
 
+// A Ctrl-Z ends the file, as in the Windows text mode.
 TEST_F(FileReaderTest, LineEndsAreRemovedAndLinesCounted) {
-    svf::SvfSession& session = StartFile(svftest::TextLines("TRST\n\n OFF ;\n"));
+    svf::SvfSession& session = StartFile("TRST\r\n\n OFF ;\r\n\x1A" "BOGUS;\n");
     EXPECT_EQ(ReadAll(session).tokens, (TokenList{{13, "TRST"}, {37, "OFF"}, {42, ";"}}));
     EXPECT_EQ(session.reader.lineNumber, 3u);
 }
 
-TEST_F(FileReaderTest, EmptyFileEndsAtOnce) {
-    EXPECT_EQ(NextToken(StartFile("")).status, svf::kEndOfFile);
+TEST_F(FileReaderTest, NulIsACharacterOfItsWord) {
+    const std::string word("A\0B", 3);
+    EXPECT_EQ(ReadAll(StartFile(word + " " + word + "(\n")).tokens,
+              (TokenList{{0, word}, {0, word}, {40, "("}}));
 }
 
 // ------------------------------------------------------------- PIOMAP words

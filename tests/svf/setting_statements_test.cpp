@@ -58,6 +58,10 @@ INSTANTIATE_TEST_SUITE_P(
         FrequencyCase{"NoValueMeansHighest", ";", false, svf::kOk, kHighLimit, {}, {}},
         FrequencyCase{"AboveLimit", "1E12 HZ;", false, svf::kOk, kHighLimit, {}, {}},
         FrequencyCase{"Zero", "0 HZ;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value must be greater than zero")}, {}},
+        // 0 x 10^huge is 0, not NaN; 10^999 is infinity, as too large as any.
+        FrequencyCase{"ZeroTimesHugePower", "0E34294967295 HZ;", false, svf::kSyntax, 0,
+                      {ErrorAt(1, "frequency value must be greater than zero")}, {}},
+        FrequencyCase{"Infinite", "1E999 HZ;", false, svf::kOk, kHighLimit, {}, {}},
         FrequencyCase{"NotANumber", "fast;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
         FrequencyCase{"BadNumber", "1.E6 HZ;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
         FrequencyCase{"OtherUnit", "1E6 SEC;", false, svf::kSyntax, 0, {ErrorAt(1, kHzExpected)}, {}},
