@@ -200,15 +200,15 @@ Status SetUpPio(SvfSession& session) {
         return kLibraryTooOld;
     }
     if (session.paths.pioMapPath != nullptr) {
-        const Status status = ReadPioMapFile(report, session.paths.pioMapPath, &session.pio.pod);
+        const Status status = ReadPioMapFile(&session.pio.pod, report, session.paths.pioMapPath);
         if (status != kOk) {
             return status;
         }
     }
     // Default names for the pod signals; a name the file gave wins.
-    AddPodPin(report, &session.pio.pod, kPinCodeUser0, "User0");
-    AddPodPin(report, &session.pio.pod, kPinCodeUser1, "User1");
-    AddPodPin(report, &session.pio.pod, kPinCodeVppE, "Vpp_E");
+    AddPodPin(&session.pio.pod, report, kPinCodeUser0, "User0");
+    AddPodPin(&session.pio.pod, report, kPinCodeUser1, "User1");
+    AddPodPin(&session.pio.pod, report, kPinCodeVppE, "Vpp_E");
     return kOk;
 }
 

@@ -97,7 +97,7 @@ Status ReadPair(const SvfReport* report, PodPins* pod, PioMapReader& reader) {
     }
     // The name as read: a NUL byte is one of its characters.
     const Status status =
-        AddPodPin(report, pod, code, std::string_view(reader.word, reader.wordLength));
+        AddPodPin(pod, report, code, std::string_view(reader.word, reader.wordLength));
     if (status == kPioPinDefined) {
         ReportError(report, "Error line %d of PIO mapping file: <pin_name> '%s' is already defined",
                     LineOf(reader), pinWord);
@@ -163,7 +163,7 @@ uint32_t ClassifyPioMapWord(const PioMapReader& reader) {
     return kPioMapOtherWord;
 }
 
-Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& reader,
+Status ParsePioMapFile(PodPins* pod, const SvfReport* report, PioMapReader& reader,
                        const char* path) {
     if (ReadPioMapWord(reader) != PioMapWordResult::kWord) {
         ReportError(report, "Error: Unable to read file '%s'", path);
@@ -194,7 +194,7 @@ Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& read
     }
 }
 
-Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
+Status ReadPioMapFile(PodPins* pod, SvfReport* report, const char* path) {
     if (path == nullptr || pod == nullptr) {
         ReportError(report, "Error: Internal error");
         return kInternal;
@@ -207,7 +207,7 @@ Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
     }
     PioMapReader reader;
     reader.file = file.get();
-    return ParsePioMapFile(report, pod, reader, path);
+    return ParsePioMapFile(pod, report, reader, path);
 }
 
 }  // namespace svf

@@ -31,8 +31,8 @@ inline constexpr uint32_t kPioMapNoWord = 24;
 
 // kOk, or (reported) kFileNotOpened, kPioMapUnreadable, kInternal, kNoMemory,
 // kPioTooManyPins, kPioPinDefined, kPioNameDefined or kPioMapSyntax.
-Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod);
-Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& reader,
+Status ReadPioMapFile(PodPins* pod, SvfReport* report, const char* path);
+Status ParsePioMapFile(PodPins* pod, const SvfReport* report, PioMapReader& reader,
                        const char* path);
 PioMapWordResult ReadPioMapWord(PioMapReader& reader);
 uint32_t ClassifyPioMapWord(const PioMapReader& reader);

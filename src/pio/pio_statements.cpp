@@ -163,11 +163,11 @@ Status CollectTapPins(SvfSession& session) {
             pinMask == 0) {
             continue;
         }
-        const Status status = AddTapIoPins(session.options.keepMappedPins, ReportOf(session),
-                                           &session.pio.pod, tap, pinMask, levelMask);
+        const Status status = AddTapIoPins(&session.pio.pod, ReportOf(session),
+                                           session.options.keepMappedPins, tap, pinMask, levelMask);
         if (status != kOk) return status;
     }
-    return BuildTapTables(ReportOf(session), &session.pio.pod);
+    return BuildTapTables(&session.pio.pod, ReportOf(session));
 }
 
 Status HandlePioMap(SvfSession& session) {

@@ -24,17 +24,18 @@ std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
 // kOk, kInternal, kNoMemory, kPioTooManyPins, kPioPinDefined or
 // kPioNameDefined; no message for the last two.
 // A name read from a file may hold NUL bytes: the string_view form keeps them.
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, std::string_view logicalName);
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName);
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code,
+                 std::string_view logicalName);
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code, const char* logicalName);
 void FreePodPins(PodPins& pod);
-Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPin(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                    uint32_t pin, char level);
-Status AddTapIoPins(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPins(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                     uint32_t pinMask, uint32_t levelMask);
 // kOk, kSyntax (bad character), kPioDriveOnReadPin or kPioReadOnDrivePin;
 // no message.
 Status ApplyPioPattern(PodPins& pod, const char* pattern);
 // kOk, kInternal, kNoMemory or kPioPinInUse.
-Status BuildTapTables(const SvfReport* report, PodPins* pod);
+Status BuildTapTables(PodPins* pod, const SvfReport* report);
 
 }  // namespace svf

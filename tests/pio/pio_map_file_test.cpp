@@ -43,7 +43,7 @@ ReadResult ReadText(const std::string& text, svf::PodPins& pod) {
     TempDir dir;
     MessageLog log;
     const std::string path = dir.Write("map.txt", text);
-    const svf::Status status = svf::ReadPioMapFile(log.report(), path.c_str(), &pod);
+    const svf::Status status = svf::ReadPioMapFile(&pod, log.report(), path.c_str());
     return {status, log.Errors()};
 }
 
@@ -149,7 +149,7 @@ TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
         MessageLog log;
         svf::PodPins pod;
         const std::string path = dir.Write("map.txt", text);
-        EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kPioMapUnreadable);
+        EXPECT_EQ(svf::ReadPioMapFile(&pod, log.report(), path.c_str()), svf::kPioMapUnreadable);
         EXPECT_EQ(log.Errors(), std::vector<std::string>{"Error: Unable to read file '" + path + "'"});
     }
 }
@@ -159,8 +159,8 @@ TEST(PioMapFile, MissingPathOrModelIsAnInternalError) {
     MessageLog log;
     svf::PodPins pod;
     const std::string path = dir.Write("map.txt", PairList(1));
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), nullptr, &pod), svf::kInternal);
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), nullptr), svf::kInternal);
+    EXPECT_EQ(svf::ReadPioMapFile(&pod, log.report(), nullptr), svf::kInternal);
+    EXPECT_EQ(svf::ReadPioMapFile(nullptr, log.report(), path.c_str()), svf::kInternal);
     EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Error: Internal error", "Error: Internal error"}));
     EXPECT_EQ(log.report()->resultCode, 0u);
 }

@@ -89,7 +89,7 @@ protected:
     ~PioStatement() override { fakePod = nullptr; }
 
     void Register(uint32_t code, const char* name) {
-        ASSERT_EQ(svf::AddPodPin(nullptr, &session_->pio.pod, code, name), svf::kOk);
+        ASSERT_EQ(svf::AddPodPin(&session_->pio.pod, nullptr, code, name), svf::kOk);
     }
 
     // Runs one statement whose keyword the dispatcher has already read.
