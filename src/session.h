@@ -190,6 +190,9 @@ struct PioState {
     std::unique_ptr<char[]> pioPattern;  // pioMapCount + 1 characters
     bool pioMapDefined = false;
     uint32_t pioMapCount = 0;
+    // The answer of the SetPodSignal or AccessPioPins call that failed: the
+    // result code of a run that ends on kPioControllerFailed.
+    uint32_t controllerAnswer = 0;
 };
 
 // Composition and capture buffers of the scan engine, kept from scan to scan

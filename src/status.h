@@ -1,41 +1,47 @@
-// Statuses that travel between the operations of a run. Every operation
-// returns one of these; 0 is success. Svf_Execute hands the status that ended
-// a run to the host as its result code, so the values are part of the
-// interface and must not change.
+// Statuses that travel between the operations of a run: one name for each
+// meaning. kOk is success; every other status ends the run. The values are
+// not the host's result codes: ResultCodeOf (src/api/report/result_code.h)
+// maps each status to its code in one table.
 #pragma once
 
 #include <cstdint>
 
 namespace svf {
 
-using Status = int32_t;
-
-inline constexpr Status kOk = 0;
-// Tokenizer stopped inside the fields of a scan statement; FLAG length
-// refused; as a result code also: the controller's compare found mismatches.
-inline constexpr Status kFieldsInterrupted = 1;
-inline constexpr Status kNotSupported = 2;  // also: a file could not be opened
-inline constexpr Status kPioMapUnreadable = 3;
-inline constexpr Status kWriteFailed = 4;
-inline constexpr Status kEndOfFile = 5;
-inline constexpr Status kSyntax = 10;  // syntax error, unknown command, line too long
-inline constexpr Status kIrLengthVaries = 11;
-inline constexpr Status kGanging = 13;  // bad ganging string or mode, TDIO step
-inline constexpr Status kIllegalState = 14;
-inline constexpr Status kConnectionBitsUndefined = 16;
-inline constexpr Status kInternal = 17;
-inline constexpr Status kControllerFailed = 31;
-inline constexpr Status kAborted = 32;
-inline constexpr Status kCnnFile = 40;
-inline constexpr Status kBadJob = 52;
-inline constexpr Status kNoMemory = 53;
-inline constexpr Status kRunFailures = 100;  // run completed, mismatches counted
-inline constexpr Status kPioTooManyPins = 101;
-inline constexpr Status kPioPinDefined = 102;
-inline constexpr Status kPioNameDefined = 103;
-inline constexpr Status kPioMapSyntax = 104;
-inline constexpr Status kPioDriveOnReadPin = 105;
-inline constexpr Status kPioReadOnDrivePin = 106;
-inline constexpr Status kPioPinInUse = 108;
+enum class Status : uint8_t {
+    kOk,
+    kScanFieldsInterrupted,  // the tokenizer stopped inside the fields of a scan statement
+    kFlagRefused,            // the controller refused a FLAG length
+    kPioStatementFailed,     // a PIOMAP or PIO statement is wrongly written (reported)
+    kControllerMismatch,     // run completed, the controller's compare found mismatches
+    kNotSupported,           // the controller does not offer PIO, or not in ganging mode
+    kFileNotOpened,          // the SVF, ERROR or PIO mapping file could not be opened
+    kPioMapUnreadable,       // the PIO mapping file holds no word
+    kWriteFailed,            // the ERROR file could not be written
+    kEndOfFile,              // the SVF text ended inside a statement
+    kSyntax,                 // syntax error, unknown command, line too long
+    kIrLengthVaries,         // IR length varies on an indirect connection
+    kGanging,                // bad ganging string; ganging could not be enabled
+    kTdioStep,               // a connection sequence holds a TDIO step
+    kIllegalState,           // illegal state transition
+    kConnectionBitsUndefined,
+    kInternal,
+    kControllerFailed,       // a controller call failed (reported with its text)
+    kAborted,                // the host asked to abort
+    kCnnFile,                // the CNN file or its connection is not usable
+    kBadJob,                 // the job record is not usable
+    kLibraryTooOld,          // PIO asked of a controller library older than 1.7
+    kNoMemory,
+    kRunFailures,            // run completed, the player counted mismatches
+    kPioTooManyPins,
+    kPioPinDefined,          // the pod pin is mapped already
+    kPioNameDefined,         // the logical name is used already
+    kPioMapSyntax,
+    kPioDriveOnReadPin,
+    kPioReadOnDrivePin,
+    kPioPinInUse,            // a PIOMAP column holds an I/O pin the controller uses
+    kPioControllerFailed,    // SetPodSignal or AccessPioPins failed: the code is its answer
+};
+using enum Status;
 
 }  // namespace svf

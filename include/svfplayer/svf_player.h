@@ -246,67 +246,157 @@ typedef uint32_t (*VeltraSetPodSignal)(uint32_t tap, uint32_t signal, uint32_t l
 typedef void (*VeltraReserved)(void);
 
 typedef struct VeltraApi {
+    /* Slots 0-5, 7, 15-17, 21, 22, 26, 28-30, 32, 33, 35-38, 44, 50, 51, 53,
+     * 55 and 56 are never called by the player. Each contract below says when
+     * the player calls the slot, what the arguments hold and what the result
+     * means to it. `tap` is always a tester TAP, 1 to 32; a state code is one
+     * of SVF_STATE_CODE_*. A null slot counts as VELTRA_NOT_SUPPORTED. */
     VeltraReserved reserved0;                    /*  0 */
     VeltraReserved reserved1;                    /*  1 */
     VeltraReserved reserved2;                    /*  2 */
     VeltraReserved reserved3;                    /*  3 */
     VeltraReserved reserved4;                    /*  4 */
     VeltraReserved reserved5;                    /*  5 */
-    VeltraGetErrorText GetErrorText;             /*  6: text of the last failure */
+    /* 6: called right after another slot answered VELTRA_FAILED; the text
+     * goes into that failure's error message. Null or "" is shown as "". */
+    VeltraGetErrorText GetErrorText;
     VeltraReserved reserved7;                    /*  7 */
-    VeltraTapCall ResetTap;                      /*  8: tap -> Test-Logic-Reset */
-    VeltraTapCall PulseTrst;                     /*  9: tap: pulse TRST */
-    VeltraTapStateCall SetTapState;              /* 10: tap, state code */
-    VeltraShift ShiftDr;                         /* 11: ends in the stop state */
-    VeltraShift ShiftIr;                         /* 12: ends in the stop state */
-    VeltraShift ShiftDrToPause;                  /* 13: ends in Pause-DR */
-    VeltraShift ShiftIrToPause;                  /* 14: ends in Pause-IR */
+    /* 8: move `tap` to Test-Logic-Reset. At start unless the TAP is already in
+     * Run-Test/Idle (each ganged TAP in rising order), after PulseTrst with
+     * SVF_FLAG_TRST_AT_START, and after a run that stopped on an error
+     * (result ignored there). Other than VELTRA_OK at start ends the job. */
+    VeltraTapCall ResetTap;
+    /* 9: pulse TRST of `tap`: with SVF_FLAG_TRST_AT_START and _AT_END, and for
+     * TRST ON when SetTrst is missing. Not VELTRA_OK: reported; ends the job
+     * (at start) or the run (TRST ON); at the end only reported. */
+    VeltraTapCall PulseTrst;
+    /* 10: move `tap` to a stable state: each stable state of a STATE path, the
+     * end of a RUNTEST, Run-Test/Idle after every step of a connection
+     * sequence, and the final state after a completed run (result ignored).
+     * Not VELTRA_OK ends the run (reported). */
+    VeltraTapStateCall SetTapState;
+    /* 11-14: shift `bitCount` bits (1 to 65535) of `tdi` through DR or IR of
+     * `tap` while the player compares. `tdo` (ceil(bitCount / 16) words)
+     * receives the captured bits, or is null when nothing is compared. The
+     * plain forms end in the stop state (SetStopState), the ToPause forms in
+     * Pause-DR/IR; a longer scan is several calls, all but the last ToPause.
+     * Not VELTRA_OK ends the run (reported with the text). */
+    VeltraShift ShiftDr;                         /* 11 */
+    VeltraShift ShiftIr;                         /* 12 */
+    VeltraShift ShiftDrToPause;                  /* 13 */
+    VeltraShift ShiftIrToPause;                  /* 14 */
     VeltraReserved reserved15;                   /* 15 */
     VeltraReserved reserved16;                   /* 16 */
     VeltraReserved reserved17;                   /* 17 */
-    VeltraValueCall WaitTck;                     /* 18: clock count TCKs in the current state */
-    VeltraValueCall SetStopState;                /* 19: state code that shifts end in */
-    VeltraValueCall SetFrequency;                /* 20: kHz */
+    /* 18: clock `count` TCKs (1 to 0xFFFFFFFF) in the current state: the TCK
+     * part of RUNTEST (not VELTRA_OK ends the run), and 1 after the TCK idle
+     * state was restored at the end (result ignored). */
+    VeltraValueCall WaitTck;
+    /* 19: the state code that following plain shifts end in. Called before a
+     * scan whose ENDIR/ENDDR state differs from the last one accepted, and
+     * with SVF_STATE_CODE_IDLE after a completed run (result ignored). Not
+     * VELTRA_OK is reported; the scan still runs. */
+    VeltraValueCall SetStopState;
+    /* 20: TCK frequency in kHz, never above the job's limit: at start (unless
+     * SVF_FLAG_KEEP_FREQUENCY, or the controller reports that frequency
+     * already), for FREQUENCY statements, and back to the start frequency
+     * with SVF_FLAG_RESTORE_FREQUENCY (result ignored). VELTRA_FAILED ends the
+     * job or run; VELTRA_NOT_SUPPORTED is accepted silently. */
+    VeltraValueCall SetFrequency;
     VeltraReserved reserved21;                   /* 21 */
     VeltraReserved reserved22;                   /* 22 */
-    VeltraValueCall SetTckIdleState;             /* 23: 1 at start, 2 at end */
-    VeltraWaitTime WaitTime;                     /* 24: amount, VELTRA_TIME_MICROSECONDS */
-    VeltraValueCall SetBuffering;                /* 25: depth (128, 1), 0 flushes */
+    /* 23: TCK idle level handling, only for controllers of type
+     * VELTRA_TYPE_TCK_IDLE or without a type: 1 at start (VELTRA_FAILED ends
+     * the job), 2 when the job ends (result ignored). */
+    VeltraValueCall SetTckIdleState;
+    /* 24: wait `amount` microseconds (unit VELTRA_TIME_MICROSECONDS): the part
+     * of a RUNTEST minimum time that its TCKs did not cover. Not VELTRA_OK
+     * ends the run. */
+    VeltraWaitTime WaitTime;
+    /* 25: command buffering, unless SVF_FLAG_NO_BUFFERING: depth 128 at start
+     * and, when that answers VELTRA_DEPTH_REFUSED, depth 1 (other results
+     * ignored); 0 after a completed run flushes (VELTRA_FAILED reported). */
+    VeltraValueCall SetBuffering;
     VeltraReserved reserved26;                   /* 26 */
-    VeltraTapValueCall SetFlagLength;            /* 27: tap, length; or VELTRA_ALL_TAPS, mode */
+    /* 27: FLAG statement: `tap`, length 0 to 0xFFFF (-1 arrives as 0xFFFF);
+     * VELTRA_FAILED ends the run, other results are accepted. With
+     * VELTRA_ALL_TAPS: the MERLO correction, 2 on and 1 off, for
+     * merlo_correction (VELTRA_FAILED ends the run), and 2 again at the end
+     * of a file that switched it off (result ignored). */
+    VeltraTapValueCall SetFlagLength;
     VeltraReserved reserved28;                   /* 28 */
     VeltraReserved reserved29;                   /* 29 */
     VeltraReserved reserved30;                   /* 30 */
-    VeltraGetPodInfo GetPodInfo;                 /* 31: tap, used pins, their levels */
+    /* 31: by PIOMAP, for TAP 1 to 4: `pinMask` (bit p-1 = I/O pin p, 1 to 4)
+     * receives the pins the controller itself uses on that TAP, `levelMask`
+     * their levels (set = high). Both point to 0 before the call, never null.
+     * Any result but VELTRA_OK, or an empty mask, means "none". */
+    VeltraGetPodInfo GetPodInfo;
     VeltraReserved reserved32;                   /* 32 */
     VeltraReserved reserved33;                   /* 33 */
-    VeltraTapStateCall SetStartState;            /* 34: tap, state code it is already in */
+    /* 34: at start with SvfInfo.startState SVF_START_STATE_IDLE: tell the
+     * controller `tap` is already in SVF_STATE_CODE_IDLE (each ganged TAP).
+     * Result ignored. */
+    VeltraTapStateCall SetStartState;
     VeltraReserved reserved35;                   /* 35 */
     VeltraReserved reserved36;                   /* 36 */
     VeltraReserved reserved37;                   /* 37 */
     VeltraReserved reserved38;                   /* 38 */
-    VeltraTapValueCall SetGanging;               /* 39: tap, TAP mask (0 = off); other
-                                                        nonzero results = not supported */
+    /* 39: ganging: at start `tap` and the mask of ganged TAPs (bit n-1 = TAP
+     * n); VELTRA_FAILED ends the job with the text, any other nonzero result
+     * as "not supported". Mask 0 switches ganging off when the job ends
+     * (result ignored). */
+    VeltraTapValueCall SetGanging;
+    /* 40-43: as 11-14, for the controller's own compare (ganging, or no ERROR
+     * file). `expected` and `mask` hold ceil(bitCount / 16) words; a mask bit
+     * 1 means "ignore this bit", a null mask "compare every bit", a null
+     * `expected` "compare nothing". `tdo` is null. Mismatches are collected
+     * for GetCompareResult, not returned; not VELTRA_OK ends the run. */
     VeltraShiftCompare ShiftDrCompare;           /* 40 */
     VeltraShiftCompare ShiftIrCompare;           /* 41 */
     VeltraShiftCompare ShiftDrCompareToPause;    /* 42 */
     VeltraShiftCompare ShiftIrCompareToPause;    /* 43 */
     VeltraReserved reserved44;                   /* 44 */
-    VeltraGetCompareResult GetCompareResult;     /* 45: out: mask of failing TAPs */
-    VeltraValueCall SetCompareMode;              /* 46: 1 = compare in the controller */
-    VeltraAccessPioPins AccessPioPins;           /* 47: tap, used, drive, high, out read-back */
-    VeltraGetControllerInfo GetControllerInfo;   /* 48: out: information record */
-    VeltraSetPodSignal SetPodSignal;             /* 49: tap, signal (0 USER0, 1 USER1,
-                                                        2 VPP_E), level */
+    /* 45: after a completed run with the controller's compare: `failMask`
+     * (preset to 0, never null) receives the failing TAPs (bit n-1 = TAP n).
+     * Nonzero makes the verdict FAIL (and SvfInfo.gangFailMask with
+     * ganging). Result ignored. */
+    VeltraGetCompareResult GetCompareResult;
+    /* 46: 1 at start when the controller is to compare (ganging, or no ERROR
+     * file); VELTRA_NOT_SUPPORTED makes the player compare itself, other
+     * results are ignored. 0 after GetCompareResult reported a mismatch:
+     * compare off, which also clears the failure record for the next job
+     * (result ignored). */
+    VeltraValueCall SetCompareMode;
+    /* 47: a PIO statement, for each TAP 1 to 4 with mapped pins: `usedMask`
+     * the mapped pins, `driveMask` those driven, `highMask` those driven high
+     * (bit p-1 = pin p). `readBack` (never null) receives the levels, set =
+     * high. VELTRA_NOT_SUPPORTED and any other nonzero result end the run;
+     * the latter becomes the job's result code. */
+    VeltraAccessPioPins AccessPioPins;
+    /* 48: `record` (never null) receives a pointer to VELTRA_INFO_WORDS words
+     * (see VELTRA_INFO_*), read while the job is set up and when a RUNTEST
+     * needs the TCK frequency. Not VELTRA_OK, or a null record: no info. */
+    VeltraGetControllerInfo GetControllerInfo;
+    /* 49: a PIO statement drives a pod signal: `tap`, signal 0 USER0, 1 USER1,
+     * 2 VPP_E, level 1 high or 0 low. VELTRA_NOT_SUPPORTED and any other
+     * nonzero result end the run; the latter becomes the job's result code. */
+    VeltraSetPodSignal SetPodSignal;
     VeltraReserved reserved50;                   /* 50 */
     VeltraReserved reserved51;                   /* 51 */
-    VeltraShiftCompare ShiftDrLong;              /* 52: any bit count; expected, mask may
-                                                        be null */
+    /* 52, 54: as 40 and 42 with any bit count (above 65535 in one call), used
+     * for DR with SVF_FLAG_LONG_DR_SHIFTS or the controller's long-shift info
+     * (library 1.9 or later). `tdo` receives the capture when the player
+     * compares, else null; `expected` and `mask` may be null. */
+    VeltraShiftCompare ShiftDrLong;              /* 52 */
     VeltraReserved reserved53;                   /* 53 */
-    VeltraShiftCompare ShiftDrLongToPause;       /* 54: as 52, ends in Pause-DR */
+    VeltraShiftCompare ShiftDrLongToPause;       /* 54 */
     VeltraReserved reserved55;                   /* 55 */
     VeltraReserved reserved56;                   /* 56 */
-    VeltraTapValueCall SetTrst;                  /* 57: tap, level (0 asserted, 1 released) */
+    /* 57: TRST ON (level 0, asserted) and OFF (level 1, released) of `tap`,
+     * from library version 2.2 on. For ON, VELTRA_NOT_SUPPORTED falls back
+     * to PulseTrst; for OFF it is accepted. VELTRA_FAILED ends the run. */
+    VeltraTapValueCall SetTrst;
 } VeltraApi;
 
 /* A controller library exports this function (C linkage, this exact name)

@@ -6,6 +6,7 @@
 
 #include "api/controller/controller.h"
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "cnn/cnn_file.h"
 #include "cnn/connection_setup.h"
 #include "pio/pio_map_file.h"
@@ -14,6 +15,7 @@
 #include "result/error_file.h"
 #include "scan/connection_sequence.h"
 #include "scan/tap_state.h"
+#include "scan/waits.h"
 #include "session.h"
 #include "svf/dispatcher.h"
 
@@ -31,10 +33,6 @@ constexpr size_t kSvfStreamBuffer = 1 << 16;
 // After a mismatch was collected the controller's compare is switched off,
 // which also clears its failure record for the next job.
 constexpr uint32_t kCompareOff = 0;
-
-void StoreCode(SvfReport* report, Status code) {
-    if (report != nullptr) report->resultCode = static_cast<uint32_t>(code);
-}
 
 // Releases everything the session owns, in a fixed order. Runs on every exit
 // once the session exists (a scope guard in ExecuteJob).
@@ -187,7 +185,7 @@ Status SetUpSession(SvfSession& session, const VeltraApi* api, SvfReport* report
     session.host.libraryVersion = ControllerLibraryVersion(api);
     if (session.host.libraryVersion < kVersionLongShifts) session.compare.longDrShifts = false;
 
-    session.freq.correctionMode = 2;
+    session.freq.correctionMode = kCorrectionOn;
     session.options.keepMappedPins = (flags & SVF_FLAG_KEEP_MAPPED_PINS) != 0;
     session.reader.lastPollTime = platform::MillisecondClock();
     return kOk;
@@ -200,28 +198,28 @@ Status SetUpPio(SvfSession& session) {
     if (session.host.libraryVersion < kVersionPio) {
         ReportError(report, "Error: VELTRA does not support PIO and VPPE / USER0 / USER1");
         ReportError(report, "VELTRA version 1.7 or higher is required");
-        return kBadJob;
+        return kLibraryTooOld;
     }
     if (session.paths.pioMapPath != nullptr) {
-        if (const Status status = ReadPioMapFile(report, session.paths.pioMapPath,
-                                                 &session.pio.pod)) {
+        const Status status = ReadPioMapFile(&session.pio.pod, report, session.paths.pioMapPath);
+        if (status != kOk) {
             return status;
         }
     }
     // Default names for the pod signals; a name the file gave wins.
-    AddPodPin(report, &session.pio.pod, kPinCodeUser0, "User0");
-    AddPodPin(report, &session.pio.pod, kPinCodeUser1, "User1");
-    AddPodPin(report, &session.pio.pod, kPinCodeVppE, "Vpp_E");
+    AddPodPin(&session.pio.pod, report, kPinCodeUser0, "User0");
+    AddPodPin(&session.pio.pod, report, kPinCodeUser1, "User1");
+    AddPodPin(&session.pio.pod, report, kPinCodeVppE, "Vpp_E");
     return kOk;
 }
 
 Status SetUpConnection(SvfSession& session) {
     if (session.connection.connectionStrings != nullptr) {
-        return TakeConnectionFromStrings(session) == kOk ? kOk : kNoMemory;
+        return TakeConnectionFromStrings(session);
     }
     if (session.paths.cnnPath != nullptr) {
         session.connection.cnnModel = ReadCnnFile(session.paths.cnnPath, session.host.report);
-        if (CheckConnection(session) != 0) return kCnnFile;
+        if (!CheckConnection(session)) return kCnnFile;
         TakeConnectionFromCnn(session);
     }
     return kOk;
@@ -229,7 +227,7 @@ Status SetUpConnection(SvfSession& session) {
 
 Status SetUpSideFiles(SvfSession& session) {
     if (session.pio.pioEnabled) {
-        if (const Status status = SetUpPio(session)) return status;
+        if (const Status status = SetUpPio(session); status != kOk) return status;
     }
     return SetUpConnection(session);
 }
@@ -354,13 +352,15 @@ Status PulseTrstAtStart(SvfSession& session) {
 
 PreparationFailure PrepareController(SvfSession& session) {
     SetUpBuffering(session);
-    if (const Status status = SetStartFrequency(session)) return {status};
-    if (const Status status = SetTckIdleAtStart(session)) return {status};
-    if (const Status status = StartTaps(session)) return {status, false, true};
-    if (const Status status = EnableGanging(session)) return {status};
+    if (const Status status = SetStartFrequency(session); status != kOk) return {status};
+    if (const Status status = SetTckIdleAtStart(session); status != kOk) return {status};
+    if (const Status status = StartTaps(session); status != kOk) return {status, false, true};
+    if (const Status status = EnableGanging(session); status != kOk) return {status};
     SelectCompareMode(session);
-    if (const Status status = PulseTrstAtStart(session)) return {status, false, true};
-    if (const Status status = PlayConnectionSequence(session, Sequence::kInit)) {
+    if (const Status status = PulseTrstAtStart(session); status != kOk) {
+        return {status, false, true};
+    }
+    if (const Status status = PlayConnectionSequence(session, Sequence::kInit); status != kOk) {
         return {status, true, true};
     }
     return {};
@@ -387,13 +387,13 @@ Status OpenInput(SvfSession& session) {
         PlayTerminateSequence(session);
         ReportError(session.host.report, "Error: Unable to open file '%s'",
                     session.paths.svfPath);
-        return kNotSupported;
+        return kFileNotOpened;
     }
     return kOk;
 }
 
 int32_t EndWithError(SvfSession& session, Status code) {
-    StoreCode(session.host.report, code);
+    StoreResultCode(session.host.report, code, session.pio.controllerAnswer);
     return SVF_RETURN_ERROR;
 }
 
@@ -421,7 +421,7 @@ int32_t EndCompletedRun(SvfSession& session, SvfInfo& info, Status runResult) {
                 session.counters.failureCount = 1;
             }
             Call<&VeltraApi::SetCompareMode>(api, kCompareOff);
-            runResult = kFieldsInterrupted;  // as a result code: the controller found mismatches
+            runResult = kControllerMismatch;
         }
     }
     if (!session.options.gangingActive) {
@@ -457,12 +457,14 @@ int32_t EndCompletedRun(SvfSession& session, SvfInfo& info, Status runResult) {
         Call<&VeltraApi::SetBuffering>(api, kBufferingFlush) == VELTRA_FAILED) {
         ReportError(report, "Error: Flushing buffers failed; %s", ControllerErrorText(api));
     }
-    StoreCode(report, runResult);
+    StoreResultCode(report, runResult);
     return runResult == kOk ? SVF_RETURN_PASS : SVF_RETURN_FAIL;
 }
 
 int32_t RunSession(SvfSession& session, SvfInfo& info) {
-    if (const Status status = SetUpSideFiles(session)) return EndWithError(session, status);
+    if (const Status status = SetUpSideFiles(session); status != kOk) {
+        return EndWithError(session, status);
+    }
 
     const PreparationFailure failure = PrepareController(session);
     if (failure.code != kOk) {
@@ -471,13 +473,13 @@ int32_t RunSession(SvfSession& session, SvfInfo& info) {
         return EndWithError(session, failure.code);
     }
 
-    if (const Status status = OpenInput(session)) {
+    if (const Status status = OpenInput(session); status != kOk) {
         GangingOff(session);
         TckRestore(session);
         return EndWithError(session, status);
     }
     if (session.paths.errorPath != nullptr) {
-        if (const Status status = CreateErrorFile(session)) {
+        if (const Status status = CreateErrorFile(session); status != kOk) {
             GangingOff(session);
             TckRestore(session);
             return EndWithError(session, status);
@@ -499,7 +501,7 @@ int32_t RunSession(SvfSession& session, SvfInfo& info) {
 int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
     if (info == nullptr) {
         ReportError(report, "Error: Bad SvfInfo parameter in Svf_Execute() call");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
     info->gangFailMask = 0;
@@ -507,18 +509,18 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
     if (report != nullptr) report->started = 1;
     if (info->svfSource == nullptr) {
         ReportError(report, "Error: No SVF file specified");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
     if (api == nullptr) {
         ReportError(report, "Error: No controller function table in Svf_Execute() call");
-        StoreCode(report, kBadJob);
+        StoreResultCode(report, kBadJob);
         return SVF_RETURN_ERROR;
     }
 
     SvfSession session;
     const CleanUpGuard guard(session);
-    if (const Status status = SetUpSession(session, api, report, *info)) {
+    if (const Status status = SetUpSession(session, api, report, *info); status != kOk) {
         return EndWithError(session, status);
     }
     return RunSession(session, *info);
@@ -527,7 +529,7 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
 int32_t AbandonJob(SvfReport* report, Status code) {
     ReportError(report, code == kNoMemory ? "Error: Unable to allocate memory"
                                           : "Error: Internal error");
-    StoreCode(report, code);
+    StoreResultCode(report, code);
     return SVF_RETURN_ERROR;
 }
 

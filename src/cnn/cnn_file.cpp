@@ -68,9 +68,30 @@ constexpr const char* kEmptyDrBlock =
     "Unexpected keyword %s, expected pattern or boardtap near line %d  #CC28";
 constexpr const char* kUnexpectedEnd = "Error #CC03: Unexpected end of CNN file";
 
-constexpr int kStepSegmentCode = 29;
-constexpr int kIrSegmentCode = 30;
-constexpr int kDrSegmentCode = 31;
+// Where the reader allocates. Each site reports "Memory allocation error
+// #CCnn" (two spaces before the #) with its value as nn.
+enum class AllocationSite : int {
+    kChannel = 4,            // a TesterChannel; the only one sent with sequence 1
+    kFirstInitStep = 6,      // the first step after INIT_SEQ
+    kIrBlockAfterTap = 7,    // IR_SHIFT right after the tester TAP
+    kShortIrBlock = 9,       // short form: the IR block
+    kShortIrSegment = 10,    // short form: the IR block's board TAP segment
+    kShortDrBlock = 11,      // short form: the DR block
+    kShortDrSegment = 12,    // short form: the DR block's board TAP segment
+    kIrBlockAfterInit = 14,  // IR_SHIFT after the init sequence
+    kDrBlock = 16,           // DR_SHIFT
+    kFirstTermStep = 18,     // the first step after TERM_SEQ
+    kNextStep = 23,          // a further step of a sequence
+    kStepSegment = 29,       // a segment of a sequence step
+    kIrSegment = 30,         // a segment of the IR block
+    kDrSegment = 31,         // a segment of the DR block
+    kExtendedDrive = 32,     // drive bits of a pattern that grows
+    kNewDrive = 33,          // drive bits of a new pattern
+    kExtendedCompare = 34,   // compare bits of a growing pattern that had them
+    kExtendedExpected = 35,  // expected bits of a growing pattern that had them
+    kNewCompare = 36,        // compare bits first needed by this word
+    kNewExpected = 37,       // expected bits first needed by this word
+};
 
 // Bits that one pattern character sets at its position.
 struct PatternBits {
@@ -169,19 +190,20 @@ private:
     bool OnChannelBody();
     bool OnSequenceOpen(const char* endKeyword, State stepState, State closedState);
     bool OnSequenceStep(const char* endKeyword, const char* emptyMessage, State closedState);
-    bool OnBlock(const char* endKeyword, const char* emptyMessage, int segmentCode,
+    bool OnBlock(const char* endKeyword, const char* emptyMessage, AllocationSite segmentSite,
                  State closedState);
-    bool OnExpected(const char* keyword, int memoryCode, const char* otherMessage, uint32_t kind,
-                    std::unique_ptr<ShiftStep> TesterChannel::*slot, State blockState);
+    bool OnExpected(const char* keyword, AllocationSite memorySite, const char* otherMessage,
+                    uint32_t kind, std::unique_ptr<ShiftStep> TesterChannel::*slot,
+                    State blockState);
 
     bool BuildShortForm(uint32_t boardTap);
-    bool StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind, int memoryCode);
-    bool StartFirstStep(std::unique_ptr<ShiftStep>& slot, int memoryCode);
+    bool StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind, AllocationSite memorySite);
+    bool StartFirstStep(std::unique_ptr<ShiftStep>& slot, AllocationSite memorySite);
     bool AppendStep(uint32_t kind);
-    bool AddItem(int segmentCode);
-    bool AddBoardTap(uint32_t boardTap, int segmentCode);
-    bool AddPatternWord(int segmentCode);
-    ChainSegment* PushSegment(int segmentCode);
+    bool AddItem(AllocationSite segmentSite);
+    bool AddBoardTap(uint32_t boardTap, AllocationSite segmentSite);
+    bool AddPatternWord(AllocationSite segmentSite);
+    ChainSegment* PushSegment(AllocationSite segmentSite);
 
     // The word as read: a NUL byte is one of its characters.
     std::string_view Word() const { return {word_.data(), wordLength_}; }
@@ -189,7 +211,7 @@ private:
     bool WordIsStepKind(uint32_t& kind) const;
 
     // Reporting: every message is an error for the host, outside the counter.
-    bool MemoryError(int code, uint32_t sequence = 0);
+    bool MemoryError(AllocationSite site);
     bool KeywordError(const char* format);
     bool Fail(const char* text);
 
@@ -314,18 +336,20 @@ bool CnnReader::ProcessWord() {
     case State::kInitStep:
         return OnSequenceStep("END_INIT_SEQ", kEmptyStepAtEndInit, State::kIrExpected);
     case State::kIrExpected:
-        return OnExpected("IR_SHIFT", 14, kExpectedIrShift, kStepIr, &TesterChannel::irShift,
-                          State::kIrBlock);
+        return OnExpected("IR_SHIFT", AllocationSite::kIrBlockAfterInit, kExpectedIrShift, kStepIr,
+                          &TesterChannel::irShift, State::kIrBlock);
     case State::kIrBlock:
-        return OnBlock("END_IR_SHIFT", kEmptyIrBlock, kIrSegmentCode, State::kDrExpected);
+        return OnBlock("END_IR_SHIFT", kEmptyIrBlock, AllocationSite::kIrSegment,
+                       State::kDrExpected);
     case State::kDrExpected:
-        return OnExpected("DR_SHIFT", 16, kExpectedDrShift, kStepDr, &TesterChannel::drShift,
-                          State::kDrBlock);
+        return OnExpected("DR_SHIFT", AllocationSite::kDrBlock, kExpectedDrShift, kStepDr,
+                          &TesterChannel::drShift, State::kDrBlock);
     case State::kDrBlock:
-        return OnBlock("END_DR_SHIFT", kEmptyDrBlock, kDrSegmentCode, State::kTermOrEnd);
+        return OnBlock("END_DR_SHIFT", kEmptyDrBlock, AllocationSite::kDrSegment,
+                       State::kTermOrEnd);
     case State::kTermOrEnd:
         if (WordIs("TERM_SEQ")) {
-            if (!StartFirstStep(channel_->termSeq, 18)) return false;
+            if (!StartFirstStep(channel_->termSeq, AllocationSite::kFirstTermStep)) return false;
             state_ = State::kTermOpen;
             return true;
         }
@@ -353,7 +377,7 @@ bool CnnReader::OnTop() {
         trstFree_ = true;
     } else if (WordIs("TESTER_CHANNEL")) {
         std::unique_ptr<TesterChannel> channel = TryNew<TesterChannel>();
-        if (!channel) return MemoryError(4, 1);
+        if (!channel) return MemoryError(AllocationSite::kChannel);
         channel->trstRestricted = trstRestricted_ ? 1 : 0;
         channel->trstFree = trstFree_ ? 1 : 0;
         channel_ = channel.get();
@@ -375,12 +399,12 @@ bool CnnReader::OnChannelTap() {
 
 bool CnnReader::OnChannelBody() {
     if (WordIs("INIT_SEQ")) {
-        if (!StartFirstStep(channel_->initSeq, 6)) return false;
+        if (!StartFirstStep(channel_->initSeq, AllocationSite::kFirstInitStep)) return false;
         state_ = State::kInitOpen;
         return true;
     }
     if (WordIs("IR_SHIFT")) {
-        if (!StartBlock(channel_->irShift, kStepIr, 7)) return false;
+        if (!StartBlock(channel_->irShift, kStepIr, AllocationSite::kIrBlockAfterTap)) return false;
         state_ = State::kIrBlock;
         return true;
     }
@@ -401,26 +425,30 @@ bool CnnReader::BuildShortForm(uint32_t boardTap) {
     struct BlockCodes {
         std::unique_ptr<ShiftStep> TesterChannel::*slot;
         uint32_t kind;
-        int blockCode;
-        int segmentCode;
+        AllocationSite blockSite;
+        AllocationSite segmentSite;
     };
-    constexpr BlockCodes kBlocks[] = {{&TesterChannel::irShift, kStepIr, 9, 10},
-                                      {&TesterChannel::drShift, kStepDr, 11, 12}};
+    constexpr BlockCodes kBlocks[] = {
+        {&TesterChannel::irShift, kStepIr, AllocationSite::kShortIrBlock,
+         AllocationSite::kShortIrSegment},
+        {&TesterChannel::drShift, kStepDr, AllocationSite::kShortDrBlock,
+         AllocationSite::kShortDrSegment}};
     for (const BlockCodes& block : kBlocks) {
         std::unique_ptr<ShiftStep>& slot = channel_->*block.slot;
         slot = TryNew<ShiftStep>();
-        if (!slot) return MemoryError(block.blockCode);
+        if (!slot) return MemoryError(block.blockSite);
         slot->kind = block.kind;
         slot->segments = TryNew<ChainSegment>();
-        if (!slot->segments) return MemoryError(block.segmentCode);
+        if (!slot->segments) return MemoryError(block.segmentSite);
         slot->segments->boardTap = boardTap;
     }
     return true;
 }
 
-bool CnnReader::StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind, int memoryCode) {
+bool CnnReader::StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind,
+                           AllocationSite memorySite) {
     slot = TryNew<ShiftStep>();
-    if (!slot) return MemoryError(memoryCode);
+    if (!slot) return MemoryError(memorySite);
     slot->kind = kind;
     step_ = slot.get();
     segment_ = nullptr;
@@ -431,8 +459,8 @@ bool CnnReader::StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind, int 
 
 // The first step of a sequence exists before its kind is known; an empty
 // sequence frees it again.
-bool CnnReader::StartFirstStep(std::unique_ptr<ShiftStep>& slot, int memoryCode) {
-    return StartBlock(slot, 0, memoryCode);
+bool CnnReader::StartFirstStep(std::unique_ptr<ShiftStep>& slot, AllocationSite memorySite) {
+    return StartBlock(slot, 0, memorySite);
 }
 
 bool CnnReader::WordIsStepKind(uint32_t& kind) const {
@@ -477,13 +505,13 @@ bool CnnReader::OnSequenceStep(const char* endKeyword, const char* emptyMessage,
         state_ = closedState;
         return true;
     }
-    return AddItem(kStepSegmentCode);
+    return AddItem(AllocationSite::kStepSegment);
 }
 
 bool CnnReader::AppendStep(uint32_t kind) {
     if (step_->next) return Fail("Internal error, Pointer not NULL  #CC22");
     step_->next = TryNew<ShiftStep>();
-    if (!step_->next) return MemoryError(23);
+    if (!step_->next) return MemoryError(AllocationSite::kNextStep);
     step_ = step_->next.get();
     step_->kind = kind;
     segment_ = nullptr;
@@ -492,39 +520,39 @@ bool CnnReader::AppendStep(uint32_t kind) {
     return true;
 }
 
-bool CnnReader::OnExpected(const char* keyword, int memoryCode, const char* otherMessage,
+bool CnnReader::OnExpected(const char* keyword, AllocationSite memorySite, const char* otherMessage,
                            uint32_t kind, std::unique_ptr<ShiftStep> TesterChannel::*slot,
                            State blockState) {
     if (!WordIs(keyword)) return KeywordError(otherMessage);
-    if (!StartBlock(channel_->*slot, kind, memoryCode)) return false;
+    if (!StartBlock(channel_->*slot, kind, memorySite)) return false;
     state_ = blockState;
     return true;
 }
 
-bool CnnReader::OnBlock(const char* endKeyword, const char* emptyMessage, int segmentCode,
-                        State closedState) {
-    if (!WordIs(endKeyword)) return AddItem(segmentCode);
+bool CnnReader::OnBlock(const char* endKeyword, const char* emptyMessage,
+                        AllocationSite segmentSite, State closedState) {
+    if (!WordIs(endKeyword)) return AddItem(segmentSite);
     if (itemCount_ == 0) return KeywordError(emptyMessage);
     patternOpen_ = false;
     state_ = closedState;
     return true;
 }
 
-bool CnnReader::AddItem(int segmentCode) {
+bool CnnReader::AddItem(AllocationSite segmentSite) {
     uint32_t boardTap = 0;
     if (ParseTapNumber(word_.data(), boardTap)) {
         if (boardTap == 0) return KeywordError(kUnknownBoardTap);
-        return AddBoardTap(boardTap, segmentCode);
+        return AddBoardTap(boardTap, segmentSite);
     }
-    return AddPatternWord(segmentCode);
+    return AddPatternWord(segmentSite);
 }
 
 // New items go to the head of the step's list, so the list ends up in the
 // reverse of the file order.
-ChainSegment* CnnReader::PushSegment(int segmentCode) {
+ChainSegment* CnnReader::PushSegment(AllocationSite segmentSite) {
     std::unique_ptr<ChainSegment> segment = TryNew<ChainSegment>();
     if (!segment) {
-        MemoryError(segmentCode);
+        MemoryError(segmentSite);
         return nullptr;
     }
     segment->next = std::move(step_->segments);
@@ -532,8 +560,8 @@ ChainSegment* CnnReader::PushSegment(int segmentCode) {
     return step_->segments.get();
 }
 
-bool CnnReader::AddBoardTap(uint32_t boardTap, int segmentCode) {
-    ChainSegment* segment = PushSegment(segmentCode);
+bool CnnReader::AddBoardTap(uint32_t boardTap, AllocationSite segmentSite) {
+    ChainSegment* segment = PushSegment(segmentSite);
     if (segment == nullptr) return false;
     segment->boardTap = boardTap;
     ++itemCount_;
@@ -545,11 +573,11 @@ bool CnnReader::AddBoardTap(uint32_t boardTap, int segmentCode) {
 // A pattern word starts a new segment, or extends the open pattern: the
 // earlier words then move up by the new word's length, since the last
 // character of the last word is bit 0.
-bool CnnReader::AddPatternWord(int segmentCode) {
+bool CnnReader::AddPatternWord(AllocationSite segmentSite) {
     const auto length = static_cast<uint32_t>(wordLength_);
     const bool extending = patternOpen_;
     if (!extending) {
-        segment_ = PushSegment(segmentCode);
+        segment_ = PushSegment(segmentSite);
         if (segment_ == nullptr) return false;
         segment_->bitCount = length;
     } else {
@@ -560,14 +588,16 @@ bool CnnReader::AddPatternWord(int segmentCode) {
     BitVector drive;
     BitVector compare;
     BitVector expected;
-    if (!TryAllocate(drive, bitCount)) return MemoryError(extending ? 32 : 33);
+    if (!TryAllocate(drive, bitCount)) {
+        return MemoryError(extending ? AllocationSite::kExtendedDrive : AllocationSite::kNewDrive);
+    }
     const bool hadCompare = !segment_->compareBits.empty();
     if (hadCompare) {
-        if (!TryAllocate(compare, bitCount)) return MemoryError(34);
-        if (!TryAllocate(expected, bitCount)) return MemoryError(35);
+        if (!TryAllocate(compare, bitCount)) return MemoryError(AllocationSite::kExtendedCompare);
+        if (!TryAllocate(expected, bitCount)) return MemoryError(AllocationSite::kExtendedExpected);
     } else if (Word().find_first_of(kCompareCharacters) != std::string_view::npos) {
-        if (!TryAllocate(compare, bitCount)) return MemoryError(36);
-        if (!TryAllocate(expected, bitCount)) return MemoryError(37);
+        if (!TryAllocate(compare, bitCount)) return MemoryError(AllocationSite::kNewCompare);
+        if (!TryAllocate(expected, bitCount)) return MemoryError(AllocationSite::kNewExpected);
     }
 
     for (uint32_t bit = 0; bit < length; ++bit) {
@@ -602,9 +632,10 @@ bool CnnReader::AddPatternWord(int segmentCode) {
     return true;
 }
 
-bool CnnReader::MemoryError(int code, uint32_t sequence) {
+bool CnnReader::MemoryError(AllocationSite site) {
+    const uint32_t sequence = site == AllocationSite::kChannel ? 1 : 0;
     ReportCnnMessage(report_, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, sequence, 0,
-                     "Memory allocation error  #CC%02d", code);
+                     "Memory allocation error  #CC%02d", static_cast<int>(site));
     return false;
 }
 
@@ -644,7 +675,7 @@ CnnModel ReadCnnFile(const char* path, const SvfReport* report) {
 
 void FreeCnnModel(CnnModel& model) { model.reset(); }
 
-int CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
+bool CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
     uint32_t found = 0;
     bool conflict = false;
     for (const TesterChannel* channel = model; channel != nullptr && !conflict;
@@ -654,7 +685,7 @@ int CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
         VisitBoardTaps(channel->drShift.get(), found, conflict);
         VisitBoardTaps(channel->termSeq.get(), found, conflict);
     }
-    return (!conflict && found != 0 && found == requestedTap) ? 0 : 1;
+    return !conflict && found != 0 && found == requestedTap;
 }
 
 }  // namespace svf

@@ -17,8 +17,8 @@ CnnModel ReadCnnFile(const char* path, const SvfReport* report);
 // Releases the whole model (null accepted).
 void FreeCnnModel(CnnModel& model);
 
-// 0 when the model names exactly one board TAP number and it equals
-// `requestedTap`; else 1.
-int CheckBoardTap(const TesterChannel* model, uint32_t requestedTap);
+// True when the model names exactly one board TAP number and it equals
+// `requestedTap`.
+bool CheckBoardTap(const TesterChannel* model, uint32_t requestedTap);
 
 }  // namespace svf

@@ -27,26 +27,26 @@ void TakeLeadAndTail(const ShiftStep* block, LeadTail& lead, LeadTail& tail) {
 
 }  // namespace
 
-int CheckConnection(SvfSession& session) {
+bool CheckConnection(SvfSession& session) {
     Connection& connection = session.connection;
     const SvfReport* report = session.host.report;
     const TesterChannel* model = connection.cnnModel.get();
     if (model == nullptr) {
         ReportWarning(report, "Error parsing CNN file");
-        return 1;
+        return false;
     }
     const bool severalChannels = model->next != nullptr;
     if (severalChannels)
         ReportWarning(report, "Error: More than 1 tester TAP specified in CNN file");
-    if (CheckBoardTap(model, connection.boardTap) != 0) {
+    if (!CheckBoardTap(model, connection.boardTap)) {
         ReportWarning(report, "Error: Board TAP not specified or not unique in CNN file");
-        return 1;
+        return false;
     }
-    if (severalChannels) return 1;
+    if (severalChannels) return false;
     connection.testerTap = model->testerTap;
     ReportWarning(report, "Note: Board TAP%d connected to tester TAP%d",
                   static_cast<int>(connection.boardTap), static_cast<int>(connection.testerTap));
-    return 0;
+    return true;
 }
 
 void TakeConnectionFromCnn(SvfSession& session) {
@@ -84,7 +84,7 @@ Status TakeConnectionFromStrings(SvfSession& session) {
         if (length == 0) continue;
         if (!PackHlString(texts[i], length, connection.packed[i])) {
             ReportError(session.host.report, "Error: Unable to allocate memory");
-            return kNotSupported;  // the session flow ends the job with code 53
+            return kNoMemory;
         }
         targets[i]->bits = connection.packed[i].data();
         anyBits = true;

@@ -9,14 +9,14 @@
 
 namespace svf {
 
-// 0 when session.connection.cnnModel may be used (sets testerTap), else 1.
+// True when session.connection.cnnModel may be used (then sets testerTap).
 // Messages go out as warnings.
-int CheckConnection(SvfSession& session);
+bool CheckConnection(SvfSession& session);
 
 // Fills the restrictions and the four lead/tail bit strings from the model.
 void TakeConnectionFromCnn(SvfSession& session);
 
-// 0, or 2 when memory runs out ("Error: Unable to allocate memory").
+// kOk, or kNoMemory when memory runs out ("Error: Unable to allocate memory").
 Status TakeConnectionFromStrings(SvfSession& session);
 
 // Packs `length` characters into ceil(length / 16) words, bit i set when

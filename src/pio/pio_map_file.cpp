@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "pio/pod_pins.h"
 #include "platform/platform.h"
 #include "session.h"
@@ -96,7 +97,7 @@ Status ReadPair(const SvfReport* report, PodPins* pod, PioMapReader& reader) {
     }
     // The name as read: a NUL byte is one of its characters.
     const Status status =
-        AddPodPin(report, pod, code, std::string_view(reader.word, reader.wordLength));
+        AddPodPin(pod, report, code, std::string_view(reader.word, reader.wordLength));
     if (status == kPioPinDefined) {
         ReportError(report, "Error line %d of PIO mapping file: <pin_name> '%s' is already defined",
                     LineOf(reader), pinWord);
@@ -162,7 +163,7 @@ uint32_t ClassifyPioMapWord(const PioMapReader& reader) {
     return kPioMapOtherWord;
 }
 
-Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& reader,
+Status ParsePioMapFile(PodPins* pod, const SvfReport* report, PioMapReader& reader,
                        const char* path) {
     if (ReadPioMapWord(reader) != PioMapWordResult::kWord) {
         ReportError(report, "Error: Unable to read file '%s'", path);
@@ -193,7 +194,7 @@ Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& read
     }
 }
 
-Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
+Status ReadPioMapFile(PodPins* pod, SvfReport* report, const char* path) {
     if (path == nullptr || pod == nullptr) {
         ReportError(report, "Error: Internal error");
         return kInternal;
@@ -201,12 +202,12 @@ Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod) {
     FilePtr file(platform::OpenInputFile(path));
     if (!file) {
         ReportError(report, "Error: Unable to open PIO mapping file '%s'", path);
-        if (report != nullptr) report->resultCode = static_cast<uint32_t>(kNotSupported);
-        return kNotSupported;
+        StoreResultCode(report, kFileNotOpened);
+        return kFileNotOpened;
     }
     PioMapReader reader;
     reader.file = file.get();
-    return ParsePioMapFile(report, pod, reader, path);
+    return ParsePioMapFile(pod, report, reader, path);
 }
 
 }  // namespace svf

@@ -29,9 +29,10 @@ inline constexpr uint32_t kPioMapListEnd = 22;
 inline constexpr uint32_t kPioMapOtherWord = 23;
 inline constexpr uint32_t kPioMapNoWord = 24;
 
-// 0 or the error code (2, 3, 17, 101..104, 53), reported.
-Status ReadPioMapFile(SvfReport* report, const char* path, PodPins* pod);
-Status ParsePioMapFile(const SvfReport* report, PodPins* pod, PioMapReader& reader,
+// kOk, or (reported) kFileNotOpened, kPioMapUnreadable, kInternal, kNoMemory,
+// kPioTooManyPins, kPioPinDefined, kPioNameDefined or kPioMapSyntax.
+Status ReadPioMapFile(PodPins* pod, SvfReport* report, const char* path);
+Status ParsePioMapFile(PodPins* pod, const SvfReport* report, PioMapReader& reader,
                        const char* path);
 PioMapWordResult ReadPioMapWord(PioMapReader& reader);
 uint32_t ClassifyPioMapWord(const PioMapReader& reader);

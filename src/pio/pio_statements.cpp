@@ -63,8 +63,8 @@ Status SkipPioStatement(SvfSession& session) {
     for (;;) {
         const Token token = NextToken(session);
         if (token.status != kOk) {
-            ReportError(ReportOf(session), "%s %6ld : Error\t: could not read PIO(MAP) statement",
-                        kSvfLine, LineOf(session));
+            ReportLineError(ReportOf(session), LineOf(session),
+                            "could not read PIO(MAP) statement");
             return kSyntax;
         }
         if (token.code == kTokenSemicolon) return kOk;
@@ -82,8 +82,7 @@ bool DirectionOf(int code, uint32_t& direction) {
 }
 
 Status ReportMapMismatch(const SvfSession& session) {
-    ReportError(ReportOf(session), "%s %6ld : Error\t: PIOMAP mismatch with PIO mapping file",
-                kSvfLine, LineOf(session));
+    ReportLineError(ReportOf(session), LineOf(session), "PIOMAP mismatch with PIO mapping file");
     return kSyntax;
 }
 
@@ -95,13 +94,11 @@ Status ParseMapEntry(SvfSession& session, MapForm& form, int code, const char* f
     const bool digits = code == kPioWordDigits;
     if (form == MapForm::kUnknown) form = digits ? MapForm::kColumn : MapForm::kDirection;
     if (form == MapForm::kDirection && digits) {
-        ReportError(report, "%s %6ld : Error\t: syntax must be consistent", kSvfLine,
-                    LineOf(session));
+        ReportLineError(report, LineOf(session), "syntax must be consistent");
         return kSyntax;
     }
     if (form == MapForm::kColumn && !digits) {
-        ReportError(report, "%s %6ld : Error\t: column number expected, found '%s'", kSvfLine,
-                    LineOf(session), first);
+        ReportLineError(report, LineOf(session), "column number expected, found '%s'", first);
         return kSyntax;
     }
 
@@ -109,16 +106,15 @@ Status ParseMapEntry(SvfSession& session, MapForm& form, int code, const char* f
     if (name.status != kOk) return kEndOfFile;
     PodPin* pin = FindMappedPin(pio.pod, {name.text, name.length});
     if (pin == nullptr) {
-        ReportError(report,
-                    "%s %6ld : Error\t: logical name '%s' is not defined in the PIO mapping file",
-                    kSvfLine, LineOf(session), name.text);
+        ReportLineError(report, LineOf(session),
+                        "logical name '%s' is not defined in the PIO mapping file", name.text);
         return kSyntax;
     }
     const uint32_t column = form == MapForm::kColumn ? ColumnValue(first) : pio.pioMapCount;
     if (column < 1 || column > kMaxPodPins) return ReportMapMismatch(session);
     if (pio.pod.byColumn[column - 1] != nullptr) {
-        ReportError(report, "%s %6ld : Error\t: column number %d redefinition", kSvfLine,
-                    LineOf(session), static_cast<int>(column));
+        ReportLineError(report, LineOf(session), "column number %d redefinition",
+                        static_cast<int>(column));
         return kSyntax;
     }
     pio.pod.byColumn[column - 1] = pin;
@@ -126,8 +122,8 @@ Status ParseMapEntry(SvfSession& session, MapForm& form, int code, const char* f
 
     pin->direction = kDirectionInOut;
     if (form == MapForm::kDirection && !DirectionOf(code, pin->direction)) {
-        ReportError(report, "%s %6ld : Error\t: direction or column number expected, found '%s'",
-                    kSvfLine, LineOf(session), first);
+        ReportLineError(report, LineOf(session), "direction or column number expected, found '%s'",
+                        first);
         return kSyntax;
     }
     return kOk;
@@ -140,19 +136,17 @@ Status FinishPioMap(SvfSession& session) {
     if (pio.pioMapCount > pio.pod.pinCount) return ReportMapMismatch(session);
     for (uint32_t column = 1; column <= pio.pioMapCount; ++column) {
         if (pio.pod.byColumn[column - 1] == nullptr) {
-            ReportError(ReportOf(session),
-                        "%s %6ld : Error\t: PIOMAP column %d is missing; columns must be "
-                        "numbered 1 to %d without gaps",
-                        kSvfLine, LineOf(session), static_cast<int>(column),
-                        static_cast<int>(pio.pioMapCount));
+            ReportLineError(ReportOf(session), LineOf(session),
+                            "PIOMAP column %d is missing; columns must be "
+                            "numbered 1 to %d without gaps",
+                            static_cast<int>(column), static_cast<int>(pio.pioMapCount));
             return kSyntax;
         }
     }
     try {
         pio.pioPattern = std::make_unique<char[]>(pio.pioMapCount + 1);
     } catch (const std::bad_alloc&) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: memory alloc failed", kSvfLine,
-                    LineOf(session));
+        ReportLineError(ReportOf(session), LineOf(session), "memory alloc failed");
         return kNoMemory;
     }
     return kOk;
@@ -169,40 +163,35 @@ Status CollectTapPins(SvfSession& session) {
             pinMask == 0) {
             continue;
         }
-        const Status status = AddTapIoPins(session.options.keepMappedPins, ReportOf(session),
-                                           &session.pio.pod, tap, pinMask, levelMask);
+        const Status status = AddTapIoPins(&session.pio.pod, ReportOf(session),
+                                           session.options.keepMappedPins, tap, pinMask, levelMask);
         if (status != kOk) return status;
     }
-    return BuildTapTables(ReportOf(session), &session.pio.pod);
+    return BuildTapTables(&session.pio.pod, ReportOf(session));
 }
 
 Status HandlePioMap(SvfSession& session) {
     if (session.reader.executedCount != 0) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: PIOMAP must be defined before test commands",
-                    kSvfLine, LineOf(session));
+        ReportLineError(ReportOf(session), LineOf(session),
+                        "PIOMAP must be defined before test commands");
         return kSyntax;
     }
-    if (ParsePioMap(session) != kOk) return kFieldsInterrupted;
+    if (ParsePioMap(session) != kOk) return kPioStatementFailed;
     return CollectTapPins(session);
 }
 
 Status HandlePio(SvfSession& session) {
-    if (ParsePio(session) != kOk) return kFieldsInterrupted;
+    if (ParsePio(session) != kOk) return kPioStatementFailed;
     const Status status = ApplyPioPattern(session.pio.pod, session.pio.pioPattern.get());
     const SvfReport* report = ReportOf(session);
     switch (status) {
         case kOk: return ExecutePio(session);
-        case kSyntax:
-            ReportError(report, "%s %6ld : Error\t: PIO illegal character", kSvfLine,
-                        LineOf(session));
-            break;
+        case kSyntax: ReportLineError(report, LineOf(session), "PIO illegal character"); break;
         case kPioDriveOnReadPin:
-            ReportError(report, "%s %6ld : Error\t: PIO drive on read pin", kSvfLine,
-                        LineOf(session));
+            ReportLineError(report, LineOf(session), "PIO drive on read pin");
             break;
         case kPioReadOnDrivePin:
-            ReportError(report, "%s %6ld : Error\t: PIO read on drive pin", kSvfLine,
-                        LineOf(session));
+            ReportLineError(report, LineOf(session), "PIO read on drive pin");
             break;
         default: ReportError(report, "Error: Internal error"); break;
     }
@@ -213,8 +202,7 @@ Status HandlePio(SvfSession& session) {
 // here, anything else was reported by the tokenizer.
 Status TokenFailure(const SvfSession& session, Status status) {
     if (status == kEndOfFile) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: illegal end of file", kSvfLine,
-                    LineOf(session));
+        ReportLineError(ReportOf(session), LineOf(session), "illegal end of file");
     }
     return status;
 }
@@ -233,8 +221,8 @@ Status ReadPattern(SvfSession& session) {
     if (token.status != kOk) return TokenFailure(session, token.status);
     const size_t length = token.length;  // NUL bytes included
     if (length != pio.pioMapCount) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: PIO pattern length = %d (incorrect)",
-                    kSvfLine, LineOf(session), static_cast<int>(length));
+        ReportLineError(ReportOf(session), LineOf(session), "PIO pattern length = %d (incorrect)",
+                        static_cast<int>(length));
         return kSyntax;
     }
     if (!pio.pioPattern) {
@@ -248,8 +236,8 @@ Status ReadPattern(SvfSession& session) {
     pattern[length] = '\0';
     for (size_t i = 0; i < length; ++i) {
         if (std::string_view(kPatternCharacters).find(pattern[i]) == std::string_view::npos) {
-            ReportError(ReportOf(session), "%s %6ld : Error\t: illegal character '%c' in pattern",
-                        kSvfLine, LineOf(session), pattern[i]);
+            ReportLineError(ReportOf(session), LineOf(session), "illegal character '%c' in pattern",
+                            pattern[i]);
             return kSyntax;
         }
     }
@@ -266,15 +254,14 @@ Status SetPodSignals(SvfSession& session) {
         const PodPin* pin = table->pins[pinNumber];
         if (pin == nullptr) continue;
         if (pin->value == 'Z') {
-            ReportError(report,
-                        "%s %6ld : Error\t: Pod pins USER0, USER1 and VPP_E cannot drive high "
-                        "impedance",
-                        kSvfLine, LineOf(session));
+            ReportLineError(report, LineOf(session),
+                            "Pod pins USER0, USER1 and VPP_E cannot drive high "
+                            "impedance");
             return kPioReadOnDrivePin;
         }
         if (pin->value != 'H' && pin->value != 'L') {
-            ReportError(report, "%s %6ld : Error\t: Pod pins USER0, USER1 and VPP_E cannot sense",
-                        kSvfLine, LineOf(session));
+            ReportLineError(report, LineOf(session),
+                            "Pod pins USER0, USER1 and VPP_E cannot sense");
             return kPioReadOnDrivePin;
         }
         const uint32_t high = pin->value == 'H' ? 1 : 0;
@@ -286,7 +273,8 @@ Status SetPodSignals(SvfSession& session) {
         }
         if (result != VELTRA_OK) {
             ReportError(report, "Error: Setting pod signal failed; %s", FailureText(api, result));
-            return static_cast<Status>(result);
+            session.pio.controllerAnswer = result;
+            return kPioControllerFailed;
         }
     }
     return kOk;
@@ -352,7 +340,8 @@ Status AccessTapPins(SvfSession& session, PioMismatches& mismatches) {
         }
         if (result != VELTRA_OK) {
             ReportError(report, "Error: Unable to write to PIO pins; %s", FailureText(api, result));
-            return static_cast<Status>(result);
+            session.pio.controllerAnswer = result;
+            return kPioControllerFailed;
         }
         CompareTap(*table, readBack, mismatches);
     }
@@ -397,9 +386,8 @@ Status HandlePioStatement(int code, SvfSession& session) {
 Status ParsePioMap(SvfSession& session) {
     PioState& pio = session.pio;
     if (pio.pioMapDefined) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: PIOMAP already defined", kSvfLine,
-                    LineOf(session));
-        return kFieldsInterrupted;
+        ReportLineError(ReportOf(session), LineOf(session), "PIOMAP already defined");
+        return kPioStatementFailed;
     }
     pio.pod.byColumn.fill(nullptr);
     pio.pioMapDefined = true;
@@ -407,8 +395,7 @@ Status ParsePioMap(SvfSession& session) {
     Token token = NextPioWord(session);
     if (token.status != kOk) return kEndOfFile;
     if (token.code != kPioWordOpen) {
-        ReportError(ReportOf(session), "%s %6ld : Error\t: opening bracket expected", kSvfLine,
-                    LineOf(session));
+        ReportLineError(ReportOf(session), LineOf(session), "opening bracket expected");
         return kSyntax;
     }
     MapForm form = MapForm::kUnknown;
@@ -425,9 +412,8 @@ Status ParsePioMap(SvfSession& session) {
 
 Status ParsePio(SvfSession& session) {
     if (!session.pio.pioMapDefined) {
-        ReportError(ReportOf(session),
-                    "%s %6ld : Error\t: PIOMAP must be defined before PIO statement", kSvfLine,
-                    LineOf(session));
+        ReportLineError(ReportOf(session), LineOf(session),
+                        "PIOMAP must be defined before PIO statement");
         return kSyntax;
     }
     Status status = ExpectToken(session, kTokenOpen, "opening bracket expected");

@@ -6,7 +6,7 @@
 
 namespace svf {
 
-// Parses the statement after its keyword (code 5 PIO, 6 PIOMAP) up to and
+// Parses the statement after its keyword (kTokenPio or kTokenPioMap) up to and
 // including its ";" and executes it.
 Status HandlePioStatement(int code, SvfSession& session);
 Status ParsePioMap(SvfSession& session);

@@ -89,15 +89,17 @@ std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
     }
 }
 
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName) {
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code, const char* logicalName) {
     if (logicalName == nullptr && pod != nullptr && pod->pinCount < kMaxPodPins) {
         ReportError(report, "Error: Internal error, logical name not found");
         return kInternal;
     }
-    return AddPodPin(report, pod, code, std::string_view(logicalName != nullptr ? logicalName : ""));
+    return AddPodPin(pod, report, code,
+                     std::string_view(logicalName != nullptr ? logicalName : ""));
 }
 
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, std::string_view logicalName) {
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code,
+                 std::string_view logicalName) {
     if (pod == nullptr) {
         ReportError(report, "Error: Internal error, no pod data structure found");
         return kInternal;
@@ -132,7 +134,7 @@ void FreePodPins(PodPins& pod) {
     pod.tapIoPinCount = 0;
 }
 
-Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPin(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                    uint32_t pin, char level) {
     if (pod == nullptr) {
         ReportError(report, "Error: Internal error, no pod data structure found");
@@ -168,7 +170,7 @@ Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, u
     return kOk;
 }
 
-Status AddTapIoPins(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPins(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                     uint32_t pinMask, uint32_t levelMask) {
     if (pod == nullptr || tap > kPodTaps) {
         ReportError(report, "Error: Internal error, TAP not in pod");
@@ -177,7 +179,7 @@ Status AddTapIoPins(bool keepMappedPins, const SvfReport* report, PodPins* pod, 
     for (uint32_t bit = 0; bit < kPinsPerTap; ++bit) {
         if ((pinMask >> bit & 1u) == 0) continue;
         const char level = (levelMask >> bit & 1u) != 0 ? 'H' : 'L';
-        const Status status = AddTapIoPin(keepMappedPins, report, pod, tap, bit + 1, level);
+        const Status status = AddTapIoPin(pod, report, keepMappedPins, tap, bit + 1, level);
         if (status != kOk) return status;
     }
     return kOk;
@@ -199,7 +201,7 @@ Status ApplyPioPattern(PodPins& pod, const char* pattern) {
     return kOk;
 }
 
-Status BuildTapTables(const SvfReport* report, PodPins* pod) {
+Status BuildTapTables(PodPins* pod, const SvfReport* report) {
     if (pod == nullptr) {
         ReportError(report, "Error: Internal error");
         return kInternal;

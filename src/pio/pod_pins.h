@@ -1,5 +1,5 @@
 // Operations on the pod pin model (pod_model.h). Each reports its own
-// errors and returns 0 or the status named.
+// errors and returns kOk or the status named.
 #pragma once
 
 #include <cstdint>
@@ -17,23 +17,25 @@ inline constexpr uint32_t kPinCodeVppE = 17;
 inline constexpr uint32_t kPinCodeUser0 = 18;
 inline constexpr uint32_t kPinCodeUser1 = 19;
 
-// A new mapped pin; null after an error (17 bad code, 53 no memory) which
-// is stored in `status`.
+// A new mapped pin; null after an error (kInternal for a bad code, kNoMemory)
+// which is stored in `status`.
 std::unique_ptr<PodPin> MakePodPin(const SvfReport* report, uint32_t code,
                                    std::string_view logicalName, uint32_t column, Status& status);
-// 0, 17, 53, 101, 102 (pin named), 103 (name used); no message for 102/103.
+// kOk, kInternal, kNoMemory, kPioTooManyPins, kPioPinDefined or
+// kPioNameDefined; no message for the last two.
 // A name read from a file may hold NUL bytes: the string_view form keeps them.
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, std::string_view logicalName);
-Status AddPodPin(const SvfReport* report, PodPins* pod, uint32_t code, const char* logicalName);
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code,
+                 std::string_view logicalName);
+Status AddPodPin(PodPins* pod, const SvfReport* report, uint32_t code, const char* logicalName);
 void FreePodPins(PodPins& pod);
-Status AddTapIoPin(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPin(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                    uint32_t pin, char level);
-Status AddTapIoPins(bool keepMappedPins, const SvfReport* report, PodPins* pod, uint32_t tap,
+Status AddTapIoPins(PodPins* pod, const SvfReport* report, bool keepMappedPins, uint32_t tap,
                     uint32_t pinMask, uint32_t levelMask);
-// 0, 10 (bad character), 105 (drive on read pin), 106 (read on drive pin);
+// kOk, kSyntax (bad character), kPioDriveOnReadPin or kPioReadOnDrivePin;
 // no message.
 Status ApplyPioPattern(PodPins& pod, const char* pattern);
-// 0, 17, 53, 108.
-Status BuildTapTables(const SvfReport* report, PodPins* pod);
+// kOk, kInternal, kNoMemory or kPioPinInUse.
+Status BuildTapTables(PodPins* pod, const SvfReport* report);
 
 }  // namespace svf

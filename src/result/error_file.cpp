@@ -145,7 +145,7 @@ Status CreateErrorFile(SvfSession& session) {
     FilePtr stream(std::fopen(path, "w"));
     if (!stream) {
         ReportError(session.host.report, "Error: Unable to open file '%s'", path);
-        return kNotSupported;
+        return kFileNotOpened;
     }
     if (!WriteHeader(session, stream.get())) {
         stream.reset();

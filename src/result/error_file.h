@@ -10,24 +10,24 @@
 
 namespace svf {
 
-// Opens session.paths.errorPath and writes the header. 0, 2 (not opened) or
-// 4 (write failed: the file is closed and deleted).
+// Opens session.paths.errorPath and writes the header. kOk, kFileNotOpened or
+// kWriteFailed (the file is then closed and deleted).
 Status CreateErrorFile(SvfSession& session);
 
 // Scan failure records for a mismatch vector of `words` 16-bit words: add one
 // to failureCount per set bit (file or not) and, when the file is open,
 // append the record of the 1.3 form (SVF line and bit positions) or the S1.2
-// form (one line per bit with the command number). 0 or 4.
+// form (one line per bit with the command number). kOk or kWriteFailed.
 Status WriteScanFailure(SvfSession& session, const uint16_t* mismatch, uint32_t words);
 Status WriteNumberedScanFailure(SvfSession& session, const uint16_t* mismatch, uint32_t words);
 
 // PIO failure record of the 1.3 form: `failed` holds one flag per PIOMAP
 // entry (pioMapCount of them, nonzero = failed); adds `count` to failureCount.
-// 0 or 4.
+// kOk or kWriteFailed.
 Status WritePioFailure(SvfSession& session, const uint8_t* failed, uint32_t count);
 
 // Appends "END_ERRORS", fills the STATUS and ERRORS fields, closes the file.
-// 0 or 4.
+// kOk or kWriteFailed.
 Status FinishErrorFile(SvfSession& session);
 
 }  // namespace svf

@@ -96,7 +96,7 @@ Status PlayStep(const SequenceContext& context, const ShiftStep& step) {
     if (step.kind != kStepIr && step.kind != kStepDr) {
         // The reader makes no kinds but IR, DR and TDIO.
         ReportError(context.session.host.report, "Error: TDIO not supported");
-        return kGanging;
+        return kTdioStep;
     }
     const Status status = ShiftSegments(context, step);
     if (status != kOk) return status;

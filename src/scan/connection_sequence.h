@@ -9,11 +9,12 @@ namespace svf {
 enum class Sequence { kInit, kTerminate };
 
 // Plays the channel's init or terminate sequence (controller-compare form
-// when session.compare.controllerCompare). 0, 13, 16, 31 or 53.
+// when session.compare.controllerCompare). kOk, kTdioStep,
+// kConnectionBitsUndefined, kControllerFailed or kNoMemory.
 Status PlayConnectionSequence(SvfSession& session, Sequence which);
 
 // All ones through irTotalLength IR bits / zeros through bypassBits DR bits,
-// ending in Pause. 0, 31 or 53.
+// ending in Pause. kOk, kControllerFailed or kNoMemory.
 Status ShiftIrBypassFill(SvfSession& session);
 Status ShiftDrBypassFill(SvfSession& session);
 

@@ -336,7 +336,7 @@ Status ExecuteScan(SvfSession& session, uint32_t statementFlags, const Register&
     }
 
     if (scan.capture != nullptr &&
-        CompareBits(scan.capture, scan.capture, scan.expected, scan.mask, n) != 0) {
+        CompareBits(scan.capture, scan.capture, scan.expected, scan.mask, n)) {
         HandMismatches(session, scan.capture, words);
     }
 
@@ -414,8 +414,8 @@ void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a,
                 [a, b](size_t i) { return static_cast<uint16_t>(a[i] & b[i]); });
 }
 
-int CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
-                const uint16_t* mask, uint32_t n) {
+bool CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
+                 const uint16_t* mask, uint32_t n) {
     const size_t words = WordsFor(n);
     const uint32_t tailBits = n % kBitsPerWord;
     uint32_t any = 0;
@@ -426,7 +426,7 @@ int CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expe
         if (output != nullptr) output[i] = static_cast<uint16_t>(difference);
         any |= difference;
     }
-    return any != 0 ? 1 : 0;
+    return any != 0;
 }
 
 }  // namespace svf

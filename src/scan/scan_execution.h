@@ -15,7 +15,8 @@ inline constexpr uint32_t kMaxShiftBits = 65535;   // one controller shift call
 inline constexpr uint32_t kChunkBits = 65280;      // full chunk, word aligned
 
 // Execute the SIR/SDR in session.scanParts; `statementFlags` holds the
-// PatternFlag bits of the statement. 0, 31 (reported) or 53 (not reported).
+// PatternFlag bits of the statement. kOk, kControllerFailed (reported) or
+// kNoMemory (not reported).
 Status ExecuteIrScan(SvfSession& session, uint32_t statementFlags);
 Status ExecuteDrScan(SvfSession& session, uint32_t statementFlags);
 Status ExecuteIrScanControllerCompare(SvfSession& session, uint32_t statementFlags);
@@ -27,7 +28,7 @@ enum class ShiftEnd { kPause, kStop };
 
 // The ShiftInChunks family. Each cuts `bitCount` bits into calls of at most
 // 65535 bits (65280-bit chunks, all but the last ending in Pause), or for DR
-// with `longDrShifts` makes one long call. Returns 0 or the first nonzero
+// with `longDrShifts` makes one long call. Returns VELTRA_OK or the first other
 // controller result, after "Error: Shift IR/DR failed; %s".
 uint32_t ShiftIrInChunks(const VeltraApi* api, const SvfReport* report, uint32_t tap,
                          const uint16_t* tdi, uint32_t bitCount, uint16_t* capture, ShiftEnd end);
@@ -50,9 +51,9 @@ void InsertInvertedBits(uint16_t* destination, uint32_t offset, const uint16_t* 
 void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a,
                       const uint16_t* b, uint32_t n);
 
-// 1 when any compared bit of the first n differs (output receives the
-// difference words when given), else 0. `mask` 1 = compare; null = all.
-int CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
+// True when any compared bit of the first n differs (output receives the
+// difference words when given). `mask` 1 = compare; null = all.
+bool CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
                 const uint16_t* mask, uint32_t n);
 
 }  // namespace svf

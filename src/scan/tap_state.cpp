@@ -16,15 +16,14 @@ Status RunStatePath(SvfSession& session) {
         const uint32_t result = Call<&VeltraApi::SetTapState>(
             api, session.connection.testerTap, StateCodeOf(tap.tapState));
         if (result != VELTRA_OK) {
-            ReportError(session.host.report, "%s %6ld : Error\t: unable to set TAP state; %s",
-                        kSvfLine, static_cast<long>(session.reader.lineNumber),
-                        FailureText(api, result));
+            ReportLineError(session.host.report, static_cast<long>(session.reader.lineNumber),
+                            "unable to set TAP state; %s", FailureText(api, result));
             return kControllerFailed;
         }
     }
     if (!IsStableState(tap.tapState)) {
-        ReportError(session.host.report, "%s %6ld : Error\t: illegal state transition", kSvfLine,
-                    static_cast<long>(session.reader.lineNumber));
+        ReportLineError(session.host.report, static_cast<long>(session.reader.lineNumber),
+                        "illegal state transition");
         return kIllegalState;
     }
     return kOk;

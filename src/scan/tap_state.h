@@ -11,7 +11,8 @@
 namespace svf {
 
 // Controller state code of each stable state (RESET, IDLE, DRPAUSE, IRPAUSE).
-inline constexpr std::array<uint32_t, 4> stateCodeTable = {1, 2, 3, 4};
+inline constexpr std::array<uint32_t, 4> stateCodeTable = {
+    SVF_STATE_CODE_RESET, SVF_STATE_CODE_IDLE, SVF_STATE_CODE_DRPAUSE, SVF_STATE_CODE_IRPAUSE};
 
 // stateCodeTable at `state`, or 0 for a state that is not stable (-1 included).
 constexpr uint32_t StateCodeOf(int32_t state) {
@@ -20,11 +21,12 @@ constexpr uint32_t StateCodeOf(int32_t state) {
 
 enum class ScanRegister { kIr, kDr };
 
-// Walks the first statePathLength entries of statePath. 0, 14 or 31.
+// Walks the first statePathLength entries of statePath. kOk, kIllegalState or
+// kControllerFailed.
 Status RunStatePath(SvfSession& session);
 
 // Sets the controller's stop state to the ENDIR/ENDDR state of `reg` when it
-// differs from stopState. 0 or 31 (reported; callers go on).
+// differs from stopState. kOk or kControllerFailed (reported; callers go on).
 Status SelectStopState(SvfSession& session, ScanRegister reg);
 
 }  // namespace svf

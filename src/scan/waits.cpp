@@ -79,7 +79,7 @@ Status ApplyFrequency(SvfSession& session, int32_t khz) {
     const auto line = static_cast<long>(session.reader.lineNumber);
     if (freq.fixedFrequency) {
         if (khz < freq.maxFrequency) {
-            ReportWarning(report, "%s %6ld : Warning\t: FREQUENCY statement ignored", kSvfLine, line);
+            ReportLineWarning(report, line, "FREQUENCY statement ignored");
         }
         return kOk;
     }

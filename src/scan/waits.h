@@ -13,13 +13,14 @@ inline constexpr uint32_t kCorrectionOn = 2;
 inline constexpr uint32_t kCorrectionOff = 1;
 
 // Runs the RUNTEST held in runState/runEndState/runTckCount/runMinTime.
-// 0, 14 or 31.
+// kOk, kIllegalState or kControllerFailed.
 Status ExecuteRunTest(SvfSession& session);
 
-// Requests `khz` from the controller within maxFrequency. 0 or 31.
+// Requests `khz` from the controller within maxFrequency. kOk or
+// kControllerFailed.
 Status ApplyFrequency(SvfSession& session, int32_t khz);
 
-// SetFlagLength(VELTRA_ALL_TAPS, mode). 0 or 31.
+// SetFlagLength(VELTRA_ALL_TAPS, mode). kOk or kControllerFailed.
 Status SwitchCorrection(SvfSession& session, uint16_t mode);
 
 }  // namespace svf

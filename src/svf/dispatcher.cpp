@@ -31,8 +31,8 @@ struct Statement {
 };
 
 Status UnknownCommand(SvfSession& session) {
-    ReportError(session.host.report, "%s %6ld : Error\t: unknown SVF command %s", kSvfLine,
-                static_cast<long>(session.reader.statementLine), session.reader.wordBuffer);
+    ReportLineError(session.host.report, static_cast<long>(session.reader.statementLine),
+                    "unknown SVF command %s", session.reader.wordBuffer);
     return kSyntax;
 }
 

@@ -6,8 +6,8 @@
 
 namespace svf {
 
-// 0 at the end of the file without failures, 100 with failures, else the
-// status of the statement or tokenizer that stopped the run.
+// kOk at the end of the file without failures, kRunFailures with failures,
+// else the status of the statement or tokenizer that stopped the run.
 Status RunStatements(SvfSession& session);
 
 }  // namespace svf

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "scan/scan_execution.h"
 #include "scan/tap_state.h"
 #include "svf/reader/reader.h"
@@ -181,9 +182,8 @@ private:
     bool StoreDigit(char c, const SvfSession& session) {
         const int8_t value = kDigitValues[static_cast<unsigned char>(c)];
         if (value < 0) {
-            ReportError(session.host.report,
-                        "%s %6ld : Error\t: illegal character '%c' in pattern", kSvfLine,
-                        LineOf(session), c);
+            ReportLineError(session.host.report, LineOf(session),
+                            "illegal character '%c' in pattern", c);
             return false;
         }
         pending_ = pending_ << kDigitBits | static_cast<uint32_t>(value);
@@ -261,8 +261,7 @@ Status CheckIrLength(SvfSession& session, uint32_t length) {
         return kIrLengthVaries;
     }
     if (connection.irSpecifiedLength != 0 && total != connection.irSpecifiedLength) {
-        ReportWarning(report, "%s %6ld : Warning\t: Incorrect IR length specified", kSvfLine,
-                      LineOf(session));
+        ReportLineWarning(report, LineOf(session), "Incorrect IR length specified");
         ReportWarning(report, "\t\tActual total IR length:    %d", static_cast<int>(total));
         ReportWarning(report, "\t\tSpecified total IR length: %d",
                       static_cast<int>(connection.irSpecifiedLength));
@@ -278,7 +277,7 @@ Status ParseFields(SvfSession& session, ScanKind kind, uint32_t length, uint32_t
         const Token token = NextToken(session);
         if (token.status != kOk) {
             ReportTokenFailure(session, token.status);
-            return kFieldsInterrupted;
+            return kScanFieldsInterrupted;
         }
         if (token.code == kTokenSemicolon) return kOk;
         const Field* field = FieldOf(token.code);
@@ -312,9 +311,7 @@ Status RunScan(SvfSession& session, ScanKind kind, uint32_t statementFlags) {
 Status ScanResult(SvfSession& session, Status status) {
     if (status != kControllerFailed && status != kNoMemory) return kOk;
     if (status == kNoMemory) ReportError(session.host.report, "Error: Unable to allocate memory");
-    if (session.host.report != nullptr) {
-        session.host.report->resultCode = static_cast<uint32_t>(status);
-    }
+    StoreResultCode(session.host.report, status);
     return status;
 }
 

@@ -17,7 +17,7 @@ constexpr double kHzPerKhz = 1000.0;
 constexpr double kMinimumKhz = 1.0;
 
 void Warn(const SvfSession& session, const char* text) {
-    ReportWarning(session.host.report, "%s %6ld : Warning\t: %s", kSvfLine, LineOf(session), text);
+    ReportLineWarning(session.host.report, LineOf(session), "%s", text);
 }
 
 // FREQUENCY and merlo_correction report the end of the file and turn every
@@ -51,7 +51,7 @@ Status ParseFrequency(SvfSession& session) {
     // Without a value the statement returns to the highest allowed frequency.
     if (token.code == kTokenSemicolon) return ApplyFrequency(session, session.freq.maxFrequency);
     double value = 0.0;
-    if (token.code != kTokenNumber || ParseSvfNumber({token.text, token.length}, &value) != 1) {
+    if (token.code != kTokenNumber || !ParseSvfNumber({token.text, token.length}, value)) {
         return SyntaxError(session, "frequency value expected or semicolon");
     }
     char written[kLineBufferSize];  // the value as written, for the warning below
@@ -62,10 +62,10 @@ Status ParseFrequency(SvfSession& session) {
     if (value < kMinimumKhz) {
         value = kMinimumKhz;
         if (!session.freq.fixedFrequency) {
-            ReportWarning(session.host.report,
-                          "%s %6ld : Warning\t: Frequency value of %s is unsupported, minimum "
-                          "frequency is 1.0E3 HZ",
-                          kSvfLine, LineOf(session), written);
+            ReportLineWarning(session.host.report, LineOf(session),
+                              "Frequency value of %s is unsupported, minimum "
+                              "frequency is 1.0E3 HZ",
+                              written);
         }
     }
     if (!TakeToken(session, token)) return kSyntax;
@@ -100,7 +100,7 @@ Status ParseFlag(SvfSession& session) {
         VELTRA_FAILED) {
         ReportError(session.host.report, "Error: Setting flag length failed; %s",
                     ControllerErrorText(api));
-        return kFieldsInterrupted;
+        return kFlagRefused;
     }
     return kOk;
 }

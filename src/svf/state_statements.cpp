@@ -45,14 +45,14 @@ bool StableStateOf(const SvfSession& session, int code, int32_t& state) {
 }
 
 bool IsNumberToken(const Token& token, double& value) {
-    return token.code == kTokenNumber && ParseSvfNumber({token.text, token.length}, &value) == 1;
+    return token.code == kTokenNumber && ParseSvfNumber({token.text, token.length}, value);
 }
 
 // ---------------------------------------------------------------- TRST
 
 Status TrstFailed(const SvfSession& session, const char* value, uint32_t result) {
-    ReportError(session.host.report, "%s %6ld : Error\t: executing TRST %s failed; %s", kSvfLine,
-                LineOf(session), value, FailureText(session.host.api, result));
+    ReportLineError(session.host.report, LineOf(session), "executing TRST %s failed; %s", value,
+                    FailureText(session.host.api, result));
     return kControllerFailed;
 }
 
@@ -236,8 +236,8 @@ Status ParseState(SvfSession& session) {
         if (!IsStateToken(token.code)) return SyntaxError(session, "TAP state or semicolon expected");
         if (!StableStateOf(session, token.code, last)) last = StateOf(token.code);
         if (tap.statePathLength >= kMaxStatePath) {
-            ReportError(session.host.report, "%s %6ld : Error\t: too many states, %d allowed", kSvfLine,
-                        LineOf(session), kMaxStatePath);
+            ReportLineError(session.host.report, LineOf(session), "too many states, %d allowed",
+                            kMaxStatePath);
             return kSyntax;
         }
         tap.statePath[static_cast<size_t>(tap.statePathLength++)] = last;
@@ -255,7 +255,7 @@ Status ParseRunTest(SvfSession& session) {
     return status;
 }
 
-int ParseSvfNumber(std::string_view text, double* value) {
+bool ParseSvfNumber(std::string_view text, double& value) {
     const char* p = text.data();
     const char* const end = p + text.size();
     double mantissa = 0.0;
@@ -269,22 +269,22 @@ int ParseSvfNumber(std::string_view text, double* value) {
             mantissa += (*p - '0') / scale;
             fractionDigits = true;
         }
-        if (!fractionDigits) return 0;
+        if (!fractionDigits) return false;
     }
-    if (!integerDigits && !fractionDigits) return 0;
+    if (!integerDigits && !fractionDigits) return false;
     double exponent = 0.0;
     if (p != end && (*p == 'E' || *p == 'e')) {
         ++p;
         if (p != end && *p == '+') ++p;
         const bool negative = p != end && *p == '-';
         if (negative) ++p;
-        if (!ReadDigits(p, end, exponent)) return 0;
+        if (!ReadDigits(p, end, exponent)) return false;
         if (negative) exponent = -exponent;
     }
-    if (p != end) return 0;
+    if (p != end) return false;
     // 0 x 10^huge would be 0 x infinity = NaN, which passes every "0 or less" check.
-    *value = mantissa == 0.0 ? 0.0 : mantissa * std::pow(10.0, exponent);
-    return 1;
+    value = mantissa == 0.0 ? 0.0 : mantissa * std::pow(10.0, exponent);
+    return true;
 }
 
 }  // namespace svf

@@ -13,9 +13,9 @@ Status ParseEndState(int code, SvfSession& session);
 Status ParseState(SvfSession& session);
 Status ParseRunTest(SvfSession& session);
 
-// 1 when the whole text is an SVF number (its value in `value`), else 0.
+// True when the whole text is an SVF number (its value in `value`).
 // The value is (integer part + fraction) x 10^exponent; a zero mantissa is 0
 // whatever the exponent, and a huge exponent gives infinity.
-int ParseSvfNumber(std::string_view text, double* value);
+bool ParseSvfNumber(std::string_view text, double& value);
 
 }  // namespace svf

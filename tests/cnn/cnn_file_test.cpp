@@ -469,7 +469,7 @@ struct BoardTapCase {
     const char* name;
     std::string channels;  // after the header
     uint32_t requested;
-    int result;
+    bool matches;
     NAMED_CASE(BoardTapCase)
 };
 
@@ -478,7 +478,7 @@ class BoardTapTest : public CnnFileTest, public testing::WithParamInterface<Boar
 TEST_P(BoardTapTest, ModelMustNameExactlyTheRequestedBoardTap) {
     const CnnModel model = Read(std::string(kHeader) + GetParam().channels);
     ASSERT_NE(model, nullptr) << log_.Dump();
-    EXPECT_EQ(svf::CheckBoardTap(model.get(), GetParam().requested), GetParam().result);
+    EXPECT_EQ(svf::CheckBoardTap(model.get(), GetParam().requested), GetParam().matches);
 }
 
 const std::string kPatternsOnly =
@@ -491,33 +491,33 @@ INSTANTIATE_TEST_SUITE_P(
                      "TESTER_CHANNEL TAP1 INIT_SEQ DR TAP3 END_INIT_SEQ IR_SHIFT H TAP3 L "
                      "END_IR_SHIFT DR_SHIFT TAP3 END_DR_SHIFT TERM_SEQ IR TAP3 END_TERM_SEQ "
                      "END_TESTER_CHANNEL\n",
-                     3, 0},
-        BoardTapCase{"OtherTapRequested", "TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL\n", 2, 1},
-        BoardTapCase{"NoBoardTap", kPatternsOnly, 0, 1},
+                     3, true},
+        BoardTapCase{"OtherTapRequested", "TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL\n", 2, false},
+        BoardTapCase{"NoBoardTap", kPatternsOnly, 0, false},
         BoardTapCase{"DifferentTapInDrBlock",
                      "TESTER_CHANNEL TAP1 IR_SHIFT TAP3 END_IR_SHIFT DR_SHIFT TAP4 END_DR_SHIFT "
                      "END_TESTER_CHANNEL\n",
-                     3, 1},
+                     3, false},
         BoardTapCase{"DifferentTapInInitSequence",
                      "TESTER_CHANNEL TAP1 INIT_SEQ IR H DR TAP2 END_INIT_SEQ IR_SHIFT TAP3 "
                      "END_IR_SHIFT DR_SHIFT TAP3 END_DR_SHIFT END_TESTER_CHANNEL\n",
-                     3, 1},
+                     3, false},
         BoardTapCase{"DifferentTapInTermSequence",
                      "TESTER_CHANNEL TAP1 IR_SHIFT TAP3 END_IR_SHIFT DR_SHIFT TAP3 END_DR_SHIFT "
                      "TERM_SEQ IR TAP3 DR H TAP5 END_TERM_SEQ END_TESTER_CHANNEL\n",
-                     3, 1},
+                     3, false},
         BoardTapCase{"DifferentTapInSecondChannel",
                      "TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL\n"
                      "TESTER_CHANNEL TAP2 TAP6 END_TESTER_CHANNEL\n",
-                     3, 1},
+                     3, false},
         BoardTapCase{"SameTapInTwoChannels",
                      "TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL\n"
                      "TESTER_CHANNEL TAP2 TAP3 END_TESTER_CHANNEL\n",
-                     3, 0}),
+                     3, true}),
     NameOf<BoardTapCase>);
 
 TEST(CnnModelTest, AbsentModelHasNoBoardTapAndFreesToNothing) {
-    EXPECT_EQ(svf::CheckBoardTap(nullptr, 1), 1);
+    EXPECT_FALSE(svf::CheckBoardTap(nullptr, 1));
     CnnModel model;
     svf::FreeCnnModel(model);
     EXPECT_EQ(model, nullptr);

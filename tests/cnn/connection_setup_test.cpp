@@ -47,7 +47,7 @@ TEST_F(ConnectionTest, BoardTapBehindAnotherTesterTapIsNoted) {
     LoadModel("TESTER_CHANNEL TAP1 TAP3 END_TESTER_CHANNEL");
     session_.connection.boardTap = 3;
     session_.connection.testerTap = 3;
-    EXPECT_EQ(svf::CheckConnection(session_), 0);
+    EXPECT_TRUE(svf::CheckConnection(session_));
     EXPECT_EQ(session_.connection.testerTap, 1u);
     ASSERT_EQ(log_.messages().size(), 1u);
     EXPECT_EQ(log_.messages()[0].text, "Note: Board TAP3 connected to tester TAP1");
@@ -69,7 +69,7 @@ TEST_P(CheckConnectionTest, RefusesTheModelWithWarnings) {
     if (!check.channels.empty()) LoadModel(check.channels);
     session_.connection.boardTap = check.boardTap;
     session_.connection.testerTap = check.boardTap;
-    EXPECT_EQ(svf::CheckConnection(session_), 1);
+    EXPECT_FALSE(svf::CheckConnection(session_));
     EXPECT_EQ(session_.connection.testerTap, check.boardTap);
     EXPECT_EQ(log_.Warnings(), check.warnings);
     EXPECT_EQ(log_.Texts().size(), check.warnings.size()) << log_.Dump();

@@ -43,7 +43,7 @@ ReadResult ReadText(const std::string& text, svf::PodPins& pod) {
     TempDir dir;
     MessageLog log;
     const std::string path = dir.Write("map.txt", text);
-    const svf::Status status = svf::ReadPioMapFile(log.report(), path.c_str(), &pod);
+    const svf::Status status = svf::ReadPioMapFile(&pod, log.report(), path.c_str());
     return {status, log.Errors()};
 }
 
@@ -78,68 +78,68 @@ const std::string kPinOrEnd = " of PIO mapping file: <pod_pin_name> or <END_PIO_
 INSTANTIATE_TEST_SUITE_P(
     PioMapFile, MapFileGrammar,
     testing::Values(
-        GrammarCase{"Minimal", "PIO_PIN_LIST KWZ_PIO_1_1 A END_PIO_PIN_LIST\n", 0, ""},
-        GrammarCase{"LowerCaseWords", "pio_pin_list\nkwz_pio_1_1 a\nvpp_e b\nend_pio_pin_list\n", 0,
+        GrammarCase{"Minimal", "PIO_PIN_LIST KWZ_PIO_1_1 A END_PIO_PIN_LIST\n", svf::kOk, ""},
+        GrammarCase{"LowerCaseWords", "pio_pin_list\nkwz_pio_1_1 a\nvpp_e b\nend_pio_pin_list\n", svf::kOk,
                     ""},
-        GrammarCase{"NoFinalNewline", "PIO_PIN_LIST\nKWZ_PIO_1_1 A\nEND_PIO_PIN_LIST", 0, ""},
+        GrammarCase{"NoFinalNewline", "PIO_PIN_LIST\nKWZ_PIO_1_1 A\nEND_PIO_PIN_LIST", svf::kOk, ""},
         GrammarCase{"TabsAndCommentsAround",
                     "! header\n\tPIO_PIN_LIST\t! start\nKWZ_PIO_4_4\tA\n\nEND_PIO_PIN_LIST ! done\n"
                     "! trailing comment",
-                    0, ""},
+                    svf::kOk, ""},
         GrammarCase{"KeywordAndPinAsLogicalNames",
                     "PIO_PIN_LIST\nKWZ_PIO_1_1 PIO_PIN_LIST\nKWZ_PIO_1_2 USER0\n"
                     "KWZ_PIO_1_3 END_PIO_PIN_LIST\nEND_PIO_PIN_LIST\n",
-                    0, ""},
+                    svf::kOk, ""},
         GrammarCase{"CommentEndsWordAtOnce", "PIO_PIN_LIST\nKWZ_PIO_1_1 A!note\nEND_PIO_PIN_LIST!x",
-                    0, ""},
-        GrammarCase{"WrongFirstKeyword", "\n\nPIN_LIST\n", 104,
+                    svf::kOk, ""},
+        GrammarCase{"WrongFirstKeyword", "\n\nPIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "3 of PIO mapping file: keyword <PIO_PIN_LIST> expected"},
-        GrammarCase{"PinNumberFive", "PIO_PIN_LIST\nKWZ_PIO_1_5 A\nEND_PIO_PIN_LIST\n", 104,
+        GrammarCase{"PinNumberFive", "PIO_PIN_LIST\nKWZ_PIO_1_5 A\nEND_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2" + kPinOrEnd + "'KWZ_PIO_1_5'"},
-        GrammarCase{"TapWithLeadingZero", "PIO_PIN_LIST\nKWZ_PIO_01_1 A\nEND_PIO_PIN_LIST\n", 104,
+        GrammarCase{"TapWithLeadingZero", "PIO_PIN_LIST\nKWZ_PIO_01_1 A\nEND_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2" + kPinOrEnd + "'KWZ_PIO_01_1'"},
-        GrammarCase{"TapFive", "PIO_PIN_LIST\n\nKWZ_PIO_5_1 A\n", 104,
+        GrammarCase{"TapFive", "PIO_PIN_LIST\n\nKWZ_PIO_5_1 A\n", svf::kPioMapSyntax,
                     kLine + "3" + kPinOrEnd + "'KWZ_PIO_5_1'"},
-        GrammarCase{"NoPairs", "PIO_PIN_LIST END_PIO_PIN_LIST\n", 104,
+        GrammarCase{"NoPairs", "PIO_PIN_LIST END_PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     "Error: No information found while reading PIO mapping file"},
-        GrammarCase{"WordAfterEnd", "PIO_PIN_LIST\nUSER1 A\nEND_PIO_PIN_LIST ! c\n\nMORE\n", 104,
+        GrammarCase{"WordAfterEnd", "PIO_PIN_LIST\nUSER1 A\nEND_PIO_PIN_LIST ! c\n\nMORE\n", svf::kPioMapSyntax,
                     kLine +
                         "5 of PIO mapping file: keyword <END_PIO_PIN_LIST> expected, found 'MORE'"},
-        GrammarCase{"EndsWherePinDue", "PIO_PIN_LIST\nKWZ_PIO_1_1 A", 104,
+        GrammarCase{"EndsWherePinDue", "PIO_PIN_LIST\nKWZ_PIO_1_1 A", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
         // The line end after the last word counts once the next word is asked for.
-        GrammarCase{"EndsWherePinDueAfterNewline", "PIO_PIN_LIST\n", 104,
+        GrammarCase{"EndsWherePinDueAfterNewline", "PIO_PIN_LIST\n", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
-        GrammarCase{"EndsAfterPinName", "PIO_PIN_LIST\nKWZ_PIO_1_1", 104,
+        GrammarCase{"EndsAfterPinName", "PIO_PIN_LIST\nKWZ_PIO_1_1", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <logical_name> expected"},
         GrammarCase{"LogicalNameTooLong",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 " + std::string(256, 'n') + "\n", 104,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 " + std::string(256, 'n') + "\n", svf::kPioMapSyntax,
                     kLine + "2 of PIO mapping file: <logical_name> expected"},
         GrammarCase{"NameDifferingInCase",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 Reset\nKWZ_PIO_1_2 RESET\nEND_PIO_PIN_LIST\n", 103,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 Reset\nKWZ_PIO_1_2 RESET\nEND_PIO_PIN_LIST\n", svf::kPioNameDefined,
                     kLine + "3 of PIO mapping file: <logical_name> 'RESET' is already defined"},
         // The pin word as written the second time; the line of the name read after it.
         GrammarCase{"PinNamedTwice",
-                    "PIO_PIN_LIST\nKWZ_PIO_2_3 A\nkwz_Pio_2_3\nB\nEND_PIO_PIN_LIST\n", 102,
+                    "PIO_PIN_LIST\nKWZ_PIO_2_3 A\nkwz_Pio_2_3\nB\nEND_PIO_PIN_LIST\n", svf::kPioPinDefined,
                     kLine + "4 of PIO mapping file: <pin_name> 'kwz_Pio_2_3' is already defined"},
-        GrammarCase{"PodSignalNamedTwice", "PIO_PIN_LIST\nUSER0 A\nuser0 B\n", 102,
+        GrammarCase{"PodSignalNamedTwice", "PIO_PIN_LIST\nUSER0 A\nuser0 B\n", svf::kPioPinDefined,
                     kLine + "3 of PIO mapping file: <pin_name> 'user0' is already defined"},
-        GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", 104,
+        GrammarCase{"CarriageReturnIsALineEnd", "PIO_PIN_LIST\rKWZ_PIO_1_1 A\r\rBAD B\r", svf::kPioMapSyntax,
                     kLine + "4" + kPinOrEnd + "'BAD'"},
         // Read as the Windows text mode reads it: CR LF is one line end,
         // Ctrl-Z ends the file.
-        GrammarCase{"CrLfIsOneLineEnd", "PIO_PIN_LIST\r\nKWZ_PIO_1_1 A\r\n\r\nBAD B\r\n", 104,
+        GrammarCase{"CrLfIsOneLineEnd", "PIO_PIN_LIST\r\nKWZ_PIO_1_1 A\r\n\r\nBAD B\r\n", svf::kPioMapSyntax,
                     kLine + "4" + kPinOrEnd + "'BAD'"},
         GrammarCase{"CtrlZEndsTheFile", "PIO_PIN_LIST\r\nUSER0 A\r\nEND_PIO_PIN_LIST\r\n\x1A" "B\r\n",
-                    0, ""},
+                    svf::kOk, ""},
         // A NUL byte is a character of the name: these two names differ.
         GrammarCase{"NulInsideNames",
-                    std::string("PIO_PIN_LIST\nUSER0 A\0B\nUSER1 A\0C\nEND_PIO_PIN_LIST\n", 50), 0,
+                    std::string("PIO_PIN_LIST\nUSER0 A\0B\nUSER1 A\0C\nEND_PIO_PIN_LIST\n", 50), svf::kOk,
                     ""},
         GrammarCase{"CommentInsideWordKeepsLineCount",
-                    "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", 104,
+                    "PIO_PIN_LIST\nKWZ_PIO_1_1 A!x y z\nBAD!\n", svf::kPioMapSyntax,
                     kLine + "3" + kPinOrEnd + "'BAD'"},
-        GrammarCase{"AllNineteenPins", PairList(19), 0, ""}),
+        GrammarCase{"AllNineteenPins", PairList(19), svf::kOk, ""}),
     [](const testing::TestParamInfo<GrammarCase>& param) { return std::string(param.param.name); });
 
 TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
@@ -149,7 +149,7 @@ TEST(PioMapFile, UnreadableFirstWordNamesThePath) {
         MessageLog log;
         svf::PodPins pod;
         const std::string path = dir.Write("map.txt", text);
-        EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), &pod), svf::kPioMapUnreadable);
+        EXPECT_EQ(svf::ReadPioMapFile(&pod, log.report(), path.c_str()), svf::kPioMapUnreadable);
         EXPECT_EQ(log.Errors(), std::vector<std::string>{"Error: Unable to read file '" + path + "'"});
     }
 }
@@ -159,8 +159,8 @@ TEST(PioMapFile, MissingPathOrModelIsAnInternalError) {
     MessageLog log;
     svf::PodPins pod;
     const std::string path = dir.Write("map.txt", PairList(1));
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), nullptr, &pod), svf::kInternal);
-    EXPECT_EQ(svf::ReadPioMapFile(log.report(), path.c_str(), nullptr), svf::kInternal);
+    EXPECT_EQ(svf::ReadPioMapFile(&pod, log.report(), nullptr), svf::kInternal);
+    EXPECT_EQ(svf::ReadPioMapFile(nullptr, log.report(), path.c_str()), svf::kInternal);
     EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Error: Internal error", "Error: Internal error"}));
     EXPECT_EQ(log.report()->resultCode, 0u);
 }
@@ -170,7 +170,7 @@ TEST(PioMapFile, PairsBecomePinsInFileOrder) {
     const ReadResult result =
         ReadText("PIO_PIN_LIST\nkwz_pio_3_2 Clock\nUSER1 Enable\nVpp_e Prog\nEND_PIO_PIN_LIST\n",
                  pod);
-    ASSERT_EQ(result.status, 0);
+    ASSERT_EQ(result.status, svf::kOk);
     ASSERT_EQ(pod.pins.size(), 3u);
     EXPECT_EQ(pod.pinCount, 3u);
     struct Expected {

@@ -56,7 +56,7 @@ protected:
         for (const Pair& pair : {Pair{1, "Drv"}, Pair{2, "Sns"}, Pair{4, "Busy"}, Pair{5, "Prog"},
                                  Pair{svf::kPinCodeUser0, "User0"},
                                  Pair{svf::kPinCodeVppE, "Vpp_E"}}) {
-            EXPECT_EQ(svf::AddPodPin(nullptr, &session_->pio.pod, pair.code, pair.name), 0);
+            EXPECT_EQ(svf::AddPodPin(&session_->pio.pod, nullptr, pair.code, pair.name), svf::kOk);
         }
     }
 

@@ -89,7 +89,7 @@ protected:
     ~PioStatement() override { fakePod = nullptr; }
 
     void Register(uint32_t code, const char* name) {
-        ASSERT_EQ(svf::AddPodPin(nullptr, &session_->pio.pod, code, name), svf::kOk);
+        ASSERT_EQ(svf::AddPodPin(&session_->pio.pod, nullptr, code, name), svf::kOk);
     }
 
     // Runs one statement whose keyword the dispatcher has already read.
@@ -190,34 +190,34 @@ const std::string kE2 = "SVF line      2 : Error\t: ";
 INSTANTIATE_TEST_SUITE_P(
     Pio, PioMapError,
     testing::Values(
-        ErrorCase{"NoOpeningBracket", {"IN A);"}, 1, kE + "opening bracket expected"},
-        ErrorCase{"DirectionThenColumn", {"(IN A 2 B);"}, 1, kE + "syntax must be consistent"},
-        ErrorCase{"ColumnThenDirection", {"(2 A IN B);"}, 1,
+        ErrorCase{"NoOpeningBracket", {"IN A);"}, svf::kPioStatementFailed, kE + "opening bracket expected"},
+        ErrorCase{"DirectionThenColumn", {"(IN A 2 B);"}, svf::kPioStatementFailed, kE + "syntax must be consistent"},
+        ErrorCase{"ColumnThenDirection", {"(2 A IN B);"}, svf::kPioStatementFailed,
                   kE + "column number expected, found 'IN'"},
-        ErrorCase{"ColumnWithLetters", {"(1 A 2x B);"}, 1,
+        ErrorCase{"ColumnWithLetters", {"(1 A 2x B);"}, svf::kPioStatementFailed,
                   kE + "column number expected, found '2x'"},
-        ErrorCase{"UnknownName", {"(IN A OUT Nobody);"}, 1,
+        ErrorCase{"UnknownName", {"(IN A OUT Nobody);"}, svf::kPioStatementFailed,
                   kE + "logical name 'Nobody' is not defined in the PIO mapping file"},
-        ErrorCase{"ColumnZero", {"(0 A);"}, 1, kE + "PIOMAP mismatch with PIO mapping file"},
-        ErrorCase{"ColumnAboveTwenty", {"(1 A 21 B);"}, 1,
+        ErrorCase{"ColumnZero", {"(0 A);"}, svf::kPioStatementFailed, kE + "PIOMAP mismatch with PIO mapping file"},
+        ErrorCase{"ColumnAboveTwenty", {"(1 A 21 B);"}, svf::kPioStatementFailed,
                   kE + "PIOMAP mismatch with PIO mapping file"},
-        ErrorCase{"HugeColumn", {"(4294967297 A);"}, 1,
+        ErrorCase{"HugeColumn", {"(4294967297 A);"}, svf::kPioStatementFailed,
                   kE + "PIOMAP mismatch with PIO mapping file"},
-        ErrorCase{"ColumnTwice", {"(1 A 1 B);"}, 1, kE + "column number 1 redefinition"},
-        ErrorCase{"NotADirection", {"(UP A);"}, 1,
+        ErrorCase{"ColumnTwice", {"(1 A 1 B);"}, svf::kPioStatementFailed, kE + "column number 1 redefinition"},
+        ErrorCase{"NotADirection", {"(UP A);"}, svf::kPioStatementFailed,
                   kE + "direction or column number expected, found 'UP'"},
-        ErrorCase{"ColumnGap", {"(1 A 3 B);"}, 1,
+        ErrorCase{"ColumnGap", {"(1 A 3 B);"}, svf::kPioStatementFailed,
                   kE + "PIOMAP column 2 is missing; columns must be numbered 1 to 2 without gaps"},
-        ErrorCase{"ColumnsNotFromOne", {"(2 A 3 B);"}, 1,
+        ErrorCase{"ColumnsNotFromOne", {"(2 A 3 B);"}, svf::kPioStatementFailed,
                   kE + "PIOMAP column 1 is missing; columns must be numbered 1 to 2 without gaps"},
         // A name may come twice: only the column and count checks apply.
-        ErrorCase{"SameNameSameColumn", {"(1 A 1 a);"}, 1, kE + "column number 1 redefinition"},
-        ErrorCase{"MoreEntriesThanPins", {"(IN A IN A IN A IN A IN A IN A IN A IN A);"}, 1,
+        ErrorCase{"SameNameSameColumn", {"(1 A 1 a);"}, svf::kPioStatementFailed, kE + "column number 1 redefinition"},
+        ErrorCase{"MoreEntriesThanPins", {"(IN A IN A IN A IN A IN A IN A IN A IN A);"}, svf::kPioStatementFailed,
                   kE + "PIOMAP mismatch with PIO mapping file"},
-        ErrorCase{"MessageOnLineOfTheWord", {"(IN A", "", "OUT Nobody);"}, 1,
+        ErrorCase{"MessageOnLineOfTheWord", {"(IN A", "", "OUT Nobody);"}, svf::kPioStatementFailed,
                   "SVF line      3 : Error\t: logical name 'Nobody' is not defined in the PIO "
                   "mapping file"},
-        ErrorCase{"EndOfInput", {"(IN A"}, 1, "Unexpected end of file at line 1"}),
+        ErrorCase{"EndOfInput", {"(IN A"}, svf::kPioStatementFailed, "Unexpected end of file at line 1"}),
     CaseName);
 
 TEST_F(PioStatement, PioMapOnlyBeforeTestCommands) {
@@ -231,7 +231,7 @@ TEST_F(PioStatement, PioMapOnlyBeforeTestCommands) {
 
 TEST_F(PioStatement, PioMapOnlyOnce) {
     ASSERT_EQ(Map("(IN A);"), svf::kOk);
-    EXPECT_EQ(Map("(OUT B);"), 1);
+    EXPECT_EQ(Map("(OUT B);"), svf::kPioStatementFailed);
     EXPECT_EQ(log_.Errors(), std::vector<std::string>{kE + "PIOMAP already defined"});
     EXPECT_EQ(session_->pio.pod.byColumn[0]->logicalName, "A");
 }
@@ -269,15 +269,15 @@ TEST_P(PioError, RefusedWithMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Pio, PioError,
     testing::Values(
-        ErrorCase{"TooShort", {"(H);"}, 1, kE2 + "PIO pattern length = 1 (incorrect)"},
-        ErrorCase{"TooLong", {"(HUL);"}, 1, kE2 + "PIO pattern length = 3 (incorrect)"},
-        ErrorCase{"Digit", {"(H1);"}, 1, kE2 + "illegal character '1' in pattern"},
-        ErrorCase{"LowerCaseShownUpper", {"(hq);"}, 1, kE2 + "illegal character 'Q' in pattern"},
-        ErrorCase{"NoOpeningBracket", {"HU);"}, 1, kE2 + "opening bracket expected"},
-        ErrorCase{"NoClosingBracket", {"(HU;"}, 1, kE2 + "closing bracket expected"},
-        ErrorCase{"NoSemicolon", {"(HU)", "SIR 8;"}, 1,
+        ErrorCase{"TooShort", {"(H);"}, svf::kPioStatementFailed, kE2 + "PIO pattern length = 1 (incorrect)"},
+        ErrorCase{"TooLong", {"(HUL);"}, svf::kPioStatementFailed, kE2 + "PIO pattern length = 3 (incorrect)"},
+        ErrorCase{"Digit", {"(H1);"}, svf::kPioStatementFailed, kE2 + "illegal character '1' in pattern"},
+        ErrorCase{"LowerCaseShownUpper", {"(hq);"}, svf::kPioStatementFailed, kE2 + "illegal character 'Q' in pattern"},
+        ErrorCase{"NoOpeningBracket", {"HU);"}, svf::kPioStatementFailed, kE2 + "opening bracket expected"},
+        ErrorCase{"NoClosingBracket", {"(HU;"}, svf::kPioStatementFailed, kE2 + "closing bracket expected"},
+        ErrorCase{"NoSemicolon", {"(HU)", "SIR 8;"}, svf::kPioStatementFailed,
                   "SVF line      3 : Error\t: semicolon expected"},
-        ErrorCase{"EndOfInput", {"(HU"}, 1, kE2 + "illegal end of file"},
+        ErrorCase{"EndOfInput", {"(HU"}, svf::kPioStatementFailed, kE2 + "illegal end of file"},
         ErrorCase{"ReadOnDrivePin", {"(UU);"}, svf::kPioReadOnDrivePin,
                   kE2 + "PIO read on drive pin"},
         ErrorCase{"DriveOnReadPin", {"(LZ);"}, svf::kPioDriveOnReadPin,
@@ -286,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PioStatement, PioNeedsPioMap) {
     session_->reader.lineNumber = 1;
-    EXPECT_EQ(Pio("(H);"), 1);
+    EXPECT_EQ(Pio("(H);"), svf::kPioStatementFailed);
     EXPECT_EQ(log_.Errors(),
               std::vector<std::string>{kE + "PIOMAP must be defined before PIO statement"});
 }
@@ -377,6 +377,10 @@ TEST_P(PodSignalError, StopsAtTheFirstFailure) {
     EXPECT_EQ(Pio(std::string("(") + c.pattern + ");"), c.status);
     EXPECT_EQ(log_.Errors(), std::vector<std::string>{c.message});
     EXPECT_EQ(PioCalls().size(), c.signalCalls);  // TAP pins never reached
+    // The failing call's own answer becomes the run's result code.
+    if (c.status == svf::kPioControllerFailed) {
+        EXPECT_EQ(session_->pio.controllerAnswer, c.signalResult);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -390,9 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                    kE2 + "Pod pins USER0, USER1 and VPP_E cannot sense", 1},
         SignalCase{"NotSupported", "HHH", 2, 0, svf::kNotSupported,
                    "Error: PIO is not supported on the used controller", 1},
-        SignalCase{"Failed", "HHH", 1, 2, 1, "Error: Setting pod signal failed; pod cable unplugged",
+        SignalCase{"Failed", "HHH", 1, 2, svf::kPioControllerFailed, "Error: Setting pod signal failed; pod cable unplugged",
                    2},
-        SignalCase{"OtherResult", "HHH", 7, 0, 7,
+        SignalCase{"OtherResult", "HHH", 7, 0, svf::kPioControllerFailed,
                    "Error: Setting pod signal failed; pod cable unplugged", 1}),
     [](const testing::TestParamInfo<SignalCase>& param) { return std::string(param.param.name); });
 
@@ -402,15 +406,18 @@ TEST_F(PioStatement, AccessFailures) {
         svf::Status status;
         const char* message;
     };
-    const Case cases[] = {{2, 2, "Error: PIO is not supported on the used controller"},
-                          {1, 1, "Error: Unable to write to PIO pins; pod cable unplugged"},
-                          {9, 9, "Error: Unable to write to PIO pins; pod cable unplugged"}};
+    const Case cases[] = {{2, svf::kNotSupported, "Error: PIO is not supported on the used controller"},
+                          {1, svf::kPioControllerFailed, "Error: Unable to write to PIO pins; pod cable unplugged"},
+                          {9, svf::kPioControllerFailed, "Error: Unable to write to PIO pins; pod cable unplugged"}};
     ASSERT_EQ(Map("(IN A IN D);"), svf::kOk);
     for (const Case& c : cases) {
         log_.Clear();
         pod_.calls.clear();
         pod_.accessResult = c.result;
         EXPECT_EQ(Pio("(HH);"), c.status);
+        if (c.status == svf::kPioControllerFailed) {
+            EXPECT_EQ(session_->pio.controllerAnswer, c.result);
+        }
         EXPECT_EQ(log_.Errors(), std::vector<std::string>{c.message});
         EXPECT_EQ(pod_.calls, std::vector<std::string>{"AccessPioPins 1 1 1 1"});
     }

@@ -22,7 +22,7 @@ struct Mapped {
 // as a PIOMAP in direction form leaves the model.
 void MapPins(svf::PodPins& pod, const std::vector<Mapped>& pins) {
     for (size_t i = 0; i < pins.size(); ++i) {
-        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, pins[i].code, pins[i].name), svf::kOk);
+        ASSERT_EQ(svf::AddPodPin(&pod, nullptr, pins[i].code, pins[i].name), svf::kOk);
         svf::PodPin* pin = pod.pins.back().get();
         pin->direction = pins[i].direction;
         pin->column = static_cast<uint32_t>(i + 1);
@@ -38,9 +38,9 @@ std::vector<std::string> NamesOf(const svf::PodPins& pod) {
 
 // The session's registration of the pod signals after the mapping file.
 void AddDefaultSignals(const SvfReport* report, svf::PodPins& pod) {
-    svf::AddPodPin(report, &pod, svf::kPinCodeUser0, "User0");
-    svf::AddPodPin(report, &pod, svf::kPinCodeUser1, "User1");
-    svf::AddPodPin(report, &pod, svf::kPinCodeVppE, "Vpp_E");
+    svf::AddPodPin(&pod, report, svf::kPinCodeUser0, "User0");
+    svf::AddPodPin(&pod, report, svf::kPinCodeUser1, "User1");
+    svf::AddPodPin(&pod, report, svf::kPinCodeVppE, "Vpp_E");
 }
 
 // ------------------------------------------------------------- pin codes
@@ -52,7 +52,7 @@ TEST(PodPin, CodesGiveTapAndPin) {
     const Case cases[] = {{1, 1, 1}, {4, 1, 4},  {5, 2, 1},  {8, 2, 4},  {11, 3, 3},
                           {16, 4, 4}, {17, 0, 3}, {18, 0, 1}, {19, 0, 2}};
     for (const Case& c : cases) {
-        svf::Status status = -1;
+        svf::Status status = svf::kInternal;
         const auto pin = svf::MakePodPin(nullptr, c.code, "Name", 7, status);
         ASSERT_TRUE(pin) << c.code;
         EXPECT_EQ(status, svf::kOk);
@@ -79,8 +79,8 @@ TEST(PodPin, CodeOutsideRangeIsRefused) {
 
 TEST(AddPodPin, ColumnsFollowRegistrationOrder) {
     svf::PodPins pod;
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 6, "B"), svf::kOk);
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 2, "A"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 6, "B"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 2, "A"), svf::kOk);
     ASSERT_EQ(pod.pinCount, 2u);
     EXPECT_EQ(pod.pins[0]->column, 1u);
     EXPECT_EQ(pod.pins[1]->column, 2u);
@@ -103,9 +103,9 @@ TEST(AddPodPin, DuplicatesAreRefusedSilently) {
     for (const Case& c : cases) {
         MessageLog log;
         svf::PodPins pod;
-        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 1, "Clock"), svf::kOk);
-        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 5, "Data"), svf::kOk);
-        EXPECT_EQ(svf::AddPodPin(log.report(), &pod, c.code, c.name), c.status) << c.name;
+        ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 1, "Clock"), svf::kOk);
+        ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 5, "Data"), svf::kOk);
+        EXPECT_EQ(svf::AddPodPin(&pod, log.report(), c.code, c.name), c.status) << c.name;
         EXPECT_TRUE(log.Errors().empty());
         EXPECT_EQ(pod.pinCount, 2u);
         EXPECT_EQ(NamesOf(pod), (std::vector<std::string>{"Clock", "Data"}));
@@ -114,12 +114,12 @@ TEST(AddPodPin, DuplicatesAreRefusedSilently) {
 
 TEST(AddPodPin, InternalGuardsAndLimit) {
     MessageLog log;
-    EXPECT_EQ(svf::AddPodPin(log.report(), nullptr, 1, "A"), svf::kInternal);
+    EXPECT_EQ(svf::AddPodPin(nullptr, log.report(), 1, "A"), svf::kInternal);
     svf::PodPins pod;
-    EXPECT_EQ(svf::AddPodPin(log.report(), &pod, 1, nullptr), svf::kInternal);
-    EXPECT_EQ(svf::AddPodPin(log.report(), &pod, 25, "A"), svf::kInternal);
+    EXPECT_EQ(svf::AddPodPin(&pod, log.report(), 1, nullptr), svf::kInternal);
+    EXPECT_EQ(svf::AddPodPin(&pod, log.report(), 25, "A"), svf::kInternal);
     pod.pinCount = svf::kMaxPodPins;
-    EXPECT_EQ(svf::AddPodPin(log.report(), &pod, 1, "A"), svf::kPioTooManyPins);
+    EXPECT_EQ(svf::AddPodPin(&pod, log.report(), 1, "A"), svf::kPioTooManyPins);
     EXPECT_EQ(log.Errors(),
               (std::vector<std::string>{
                   "Error: Internal error, no pod data structure found",
@@ -134,7 +134,7 @@ TEST(AddPodPin, InternalGuardsAndLimit) {
 TEST(DefaultSignals, RegisteredAfterTheFilePairs) {
     MessageLog log;
     svf::PodPins pod;
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 3, "Reset"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 3, "Reset"), svf::kOk);
     AddDefaultSignals(log.report(), pod);
     EXPECT_TRUE(log.Errors().empty());
     EXPECT_EQ(NamesOf(pod), (std::vector<std::string>{"Reset", "User0", "User1", "Vpp_E"}));
@@ -147,8 +147,8 @@ TEST(DefaultSignals, FileNamesWin) {
     MessageLog log;
     svf::PodPins pod;
     // USER0 renamed; the default name User1 taken by a TAP pin.
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 18, "Enable"), svf::kOk);
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, 9, "USER1"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 18, "Enable"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, 9, "USER1"), svf::kOk);
     AddDefaultSignals(log.report(), pod);
     EXPECT_TRUE(log.Errors().empty());
     EXPECT_EQ(NamesOf(pod), (std::vector<std::string>{"Enable", "USER1", "Vpp_E"}));
@@ -160,9 +160,9 @@ TEST(DefaultSignals, EveryTapPinNamedLeavesRoomForTheSignals) {
     for (uint32_t code = 1; code <= 16; ++code) {
         std::string name = "P";
         name += std::to_string(code);
-        ASSERT_EQ(svf::AddPodPin(nullptr, &pod, code, name.c_str()), svf::kOk);
+        ASSERT_EQ(svf::AddPodPin(&pod, nullptr, code, name.c_str()), svf::kOk);
     }
-    ASSERT_EQ(svf::AddPodPin(nullptr, &pod, svf::kPinCodeVppE, "Prog"), svf::kOk);
+    ASSERT_EQ(svf::AddPodPin(&pod, nullptr, svf::kPinCodeVppE, "Prog"), svf::kOk);
     AddDefaultSignals(log.report(), pod);
     EXPECT_TRUE(log.Errors().empty());
     EXPECT_EQ(pod.pinCount, 19u);
@@ -186,7 +186,7 @@ TEST(DefaultSignals, FullModelReportsEachSignalThatDoesNotFit) {
 TEST(TapIoPins, MasksBecomePinsWithLevels) {
     svf::PodPins pod;
     // Bits above the fourth are not pins.
-    ASSERT_EQ(svf::AddTapIoPins(false, nullptr, &pod, 2, 0x3D, 0x05), svf::kOk);
+    ASSERT_EQ(svf::AddTapIoPins(&pod, nullptr, false, 2, 0x3D, 0x05), svf::kOk);
     ASSERT_EQ(pod.tapIoPinCount, 3u);
     ASSERT_EQ(pod.tapIoPins.size(), 3u);
     const uint32_t pins[] = {1, 3, 4};
@@ -219,24 +219,24 @@ TEST(TapIoPins, Refusals) {
     for (const Case& c : cases) {
         MessageLog log;
         svf::PodPins pod;
-        ASSERT_EQ(svf::AddTapIoPin(false, nullptr, &pod, 1, 1, 'L'), svf::kOk);
-        EXPECT_EQ(svf::AddTapIoPin(false, log.report(), &pod, c.tap, c.pin, c.level),
+        ASSERT_EQ(svf::AddTapIoPin(&pod, nullptr, false, 1, 1, 'L'), svf::kOk);
+        EXPECT_EQ(svf::AddTapIoPin(&pod, log.report(), false, c.tap, c.pin, c.level),
                   svf::kInternal);
         EXPECT_EQ(log.Errors(), std::vector<std::string>{c.message});
         EXPECT_EQ(pod.tapIoPinCount, 1u);
     }
     MessageLog log;
     svf::PodPins pod;
-    EXPECT_EQ(svf::AddTapIoPins(false, log.report(), &pod, 5, 1, 0), svf::kInternal);
-    EXPECT_EQ(svf::AddTapIoPins(false, log.report(), nullptr, 1, 1, 0), svf::kInternal);
+    EXPECT_EQ(svf::AddTapIoPins(&pod, log.report(), false, 5, 1, 0), svf::kInternal);
+    EXPECT_EQ(svf::AddTapIoPins(nullptr, log.report(), false, 1, 1, 0), svf::kInternal);
     EXPECT_EQ(log.Errors(), std::vector<std::string>(2, "Error: Internal error, TAP not in pod"));
 }
 
 TEST(TapIoPins, FirstErrorStopsTheMask) {
     MessageLog log;
     svf::PodPins pod;
-    ASSERT_EQ(svf::AddTapIoPin(false, nullptr, &pod, 3, 2, 'L'), svf::kOk);
-    EXPECT_EQ(svf::AddTapIoPins(false, log.report(), &pod, 3, 0xF, 0), svf::kInternal);
+    ASSERT_EQ(svf::AddTapIoPin(&pod, nullptr, false, 3, 2, 'L'), svf::kOk);
+    EXPECT_EQ(svf::AddTapIoPins(&pod, log.report(), false, 3, 0xF, 0), svf::kInternal);
     EXPECT_EQ(pod.tapIoPinCount, 2u);  // pin 1 added, pin 2 refused, 3 and 4 not tried
     EXPECT_EQ(log.Errors().size(), 1u);
 }
@@ -254,9 +254,9 @@ TEST_P(KeepMappedPins, MappedPinAgainstControllerPin) {
     MessageLog log;
     svf::PodPins pod;
     MapPins(pod, {{2, "Sel", svf::kDirectionIn}, {18, "User0", svf::kDirectionIn}});
-    ASSERT_EQ(svf::AddTapIoPins(c.keepMappedPins, log.report(), &pod, 1, c.usedPinMask, 0),
+    ASSERT_EQ(svf::AddTapIoPins(&pod, log.report(), c.keepMappedPins, 1, c.usedPinMask, 0),
               svf::kOk);
-    EXPECT_EQ(svf::BuildTapTables(log.report(), &pod), c.status);
+    EXPECT_EQ(svf::BuildTapTables(&pod, log.report()), c.status);
     if (c.status == svf::kPioPinInUse) {
         EXPECT_EQ(log.Errors(),
                   std::vector<std::string>{"Error: I/O pin 2 of TAP1 cannot be used as PIO pin"});
@@ -322,7 +322,7 @@ TEST(BuildTapTables, IndexesColumnPinsByTapAndPin) {
                   {19, "U1", svf::kDirectionIn},
                   {5, "B", svf::kDirectionOut},
                   {17, "Vpp", svf::kDirectionIn}});
-    ASSERT_EQ(svf::BuildTapTables(nullptr, &pod), svf::kOk);
+    ASSERT_EQ(svf::BuildTapTables(&pod, nullptr), svf::kOk);
     EXPECT_FALSE(pod.byTap[1]);
     EXPECT_FALSE(pod.byTap[3]);
     EXPECT_FALSE(pod.byTap[4]);
@@ -346,18 +346,18 @@ TEST(BuildTapTables, StopsAtTheFirstEmptyColumn) {
     MapPins(pod, {{1, "A", svf::kDirectionIn}, {9, "B", svf::kDirectionIn}});
     pod.byColumn[2] = pod.byColumn[1];
     pod.byColumn[1] = nullptr;
-    ASSERT_EQ(svf::BuildTapTables(nullptr, &pod), svf::kOk);
+    ASSERT_EQ(svf::BuildTapTables(&pod, nullptr), svf::kOk);
     EXPECT_TRUE(pod.byTap[1]);
     EXPECT_FALSE(pod.byTap[3]);
 }
 
 TEST(BuildTapTables, InternalErrors) {
     MessageLog log;
-    EXPECT_EQ(svf::BuildTapTables(log.report(), nullptr), svf::kInternal);
+    EXPECT_EQ(svf::BuildTapTables(nullptr, log.report()), svf::kInternal);
     svf::PodPins pod;
     MapPins(pod, {{1, "A", svf::kDirectionIn}});
     pod.pins[0]->tap = 5;
-    EXPECT_EQ(svf::BuildTapTables(log.report(), &pod), svf::kInternal);
+    EXPECT_EQ(svf::BuildTapTables(&pod, log.report()), svf::kInternal);
     EXPECT_EQ(log.Errors(), std::vector<std::string>(2, "Error: Internal error"));
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/report/report.h"
+#include "api/report/result_code.h"
 #include "support/messages.h"
 
 namespace {
@@ -114,10 +115,39 @@ TEST(Report, LongTextsAreCutAtTheBuffer) {
     const std::string longWord(5000, 'x');
     svf::ReportError(log.report(), "Error: %s", longWord.c_str());
     svf::ReportCnnMessage(log.report(), 0, 1, 0, 0, "%s", longWord.c_str());
-    ASSERT_EQ(log.messages().size(), 2u);
+    svf::ReportLineError(log.report(), 12, "%s", longWord.c_str());
+    ASSERT_EQ(log.messages().size(), 3u);
     EXPECT_EQ(log.messages()[0].text.size(), static_cast<size_t>(svf::kMessageBufferSize - 1));
     EXPECT_EQ(log.messages()[0].text.substr(0, 8), "Error: x");
     EXPECT_EQ(log.messages()[1].text.size(), static_cast<size_t>(svf::kCnnMessageBufferSize - 1));
+    EXPECT_EQ(log.messages()[2].text.size(), static_cast<size_t>(svf::kMessageBufferSize - 1));
+    EXPECT_EQ(log.messages()[2].text.substr(0, 28), "SVF line     12 : Error\t: xx");
+}
+
+TEST(ResultCode, StatusesOfOneSituationShareTheirCode) {
+    struct Case {
+        svf::Status status;
+        uint32_t code;
+    };
+    const Case cases[] = {{svf::kOk, 0},
+                          {svf::kScanFieldsInterrupted, 1},
+                          {svf::kFlagRefused, 1},
+                          {svf::kPioStatementFailed, 1},
+                          {svf::kControllerMismatch, 1},
+                          {svf::kNotSupported, 2},
+                          {svf::kFileNotOpened, 2},
+                          {svf::kTdioStep, 13},
+                          {svf::kLibraryTooOld, 52},
+                          {svf::kRunFailures, 100},
+                          {svf::kPioPinInUse, 108}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(svf::ResultCodeOf(c.status), c.code) << static_cast<int>(c.status);
+    }
+    // A failed PIO call passes its own answer on.
+    EXPECT_EQ(svf::ResultCodeOf(svf::kPioControllerFailed, 7), 7u);
+    SvfReport report{};
+    svf::StoreResultCode(&report, svf::kPioControllerFailed, 9);
+    EXPECT_EQ(report.resultCode, 9u);
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST_F(ConnectionSequenceTest, LongDrShiftsMoveDrPatternsAndFillsInOneCall) {
 
 TEST_F(ConnectionSequenceTest, TdioStepEndsTheSequenceAfterTheStepsBeforeIt) {
     LoadSequences("DR HL TDIO H IR LL");
-    EXPECT_EQ(svf::PlayConnectionSequence(*session_, Sequence::kInit), svf::kGanging);
+    EXPECT_EQ(svf::PlayConnectionSequence(*session_, Sequence::kInit), svf::kTdioStep);
     EXPECT_EQ(Calls(), (Lines{"ShiftDrToPause 1 2 2 - = 0", "SetTapState 1 2 = 0"}));
     EXPECT_EQ(log_.Errors(), Lines{"Error: TDIO not supported"});
     EXPECT_EQ(session_->tap.tapState, svf::kStateIdle);

@@ -96,24 +96,24 @@ TEST(CompareBits, IgnoresBitsBeyondTheLengthAndOutsideTheMask) {
     const uint16_t captured[2] = {0x1234, 0xFFF5};
     const uint16_t expected[2] = {0x1234, 0x0005};
     uint16_t output[2] = {0xAAAA, 0xAAAA};
-    EXPECT_EQ(svf::CompareBits(output, captured, expected, nullptr, 20), 0);
+    EXPECT_EQ(svf::CompareBits(output, captured, expected, nullptr, 20), false);
     EXPECT_THAT(output, ElementsAre(0, 0));
 
     const uint16_t differs[2] = {0x1236, 0x000D};  // bits 1 and 19
-    EXPECT_EQ(svf::CompareBits(output, differs, expected, nullptr, 20), 1);
+    EXPECT_EQ(svf::CompareBits(output, differs, expected, nullptr, 20), true);
     EXPECT_THAT(output, ElementsAre(0x0002, 0x0008));
 
     const uint16_t mask[2] = {0xFFFD, 0x000F};  // bit 1 is don't-care
-    EXPECT_EQ(svf::CompareBits(output, differs, expected, mask, 20), 1);
+    EXPECT_EQ(svf::CompareBits(output, differs, expected, mask, 20), true);
     EXPECT_THAT(output, ElementsAre(0x0000, 0x0008));
     const uint16_t maskBoth[2] = {0xFFFD, 0x0007};
-    EXPECT_EQ(svf::CompareBits(nullptr, differs, expected, maskBoth, 20), 0);
+    EXPECT_EQ(svf::CompareBits(nullptr, differs, expected, maskBoth, 20), false);
 }
 
 TEST(CompareBits, CapturedMayBeTheOutput) {
     uint16_t captured[1] = {0x00F0};
     const uint16_t expected[1] = {0x0000};
-    EXPECT_EQ(svf::CompareBits(captured, captured, expected, nullptr, 16), 1);
+    EXPECT_EQ(svf::CompareBits(captured, captured, expected, nullptr, 16), true);
     EXPECT_EQ(captured[0], 0x00F0);
 }
 

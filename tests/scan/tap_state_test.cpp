@@ -57,18 +57,18 @@ TEST_P(StatePath, SendsOnlyTheStableStates) {
 INSTANTIATE_TEST_SUITE_P(
     TapState, StatePath,
     ::testing::Values(
-        PathCase{"UnstableStatesBeforeAStableOne", {4, 5, 7, 2}, 0, 0, {"SetTapState 1 3 = 0"}, 2},
-        PathCase{"EveryStableEntryInOrder", {2, 1}, 0, 0,
+        PathCase{"UnstableStatesBeforeAStableOne", {4, 5, 7, 2}, 0, svf::kOk, {"SetTapState 1 3 = 0"}, 2},
+        PathCase{"EveryStableEntryInOrder", {2, 1}, 0, svf::kOk,
                  {"SetTapState 1 3 = 0", "SetTapState 1 2 = 0"}, 1},
-        PathCase{"RepeatedStateIsSentAgain", {1, 1}, 1, 0,
+        PathCase{"RepeatedStateIsSentAgain", {1, 1}, 1, svf::kOk,
                  {"SetTapState 1 2 = 0", "SetTapState 1 2 = 0"}, 1},
-        PathCase{"StateCodes", {0, 1, 2, 3}, 0, 0,
+        PathCase{"StateCodes", {0, 1, 2, 3}, 0, svf::kOk,
                  {"SetTapState 1 1 = 0", "SetTapState 1 2 = 0", "SetTapState 1 3 = 0",
                   "SetTapState 1 4 = 0"},
                  3},
-        PathCase{"EmptyFromStable", {}, 2, 0, {}, 2},
-        PathCase{"EmptyBeforeAnyReset", {}, -1, 14, {}, -1},
-        PathCase{"EndsUnstable", {1, 4}, 0, 14, {"SetTapState 1 2 = 0"}, 4}),
+        PathCase{"EmptyFromStable", {}, 2, svf::kOk, {}, 2},
+        PathCase{"EmptyBeforeAnyReset", {}, -1, svf::kIllegalState, {}, -1},
+        PathCase{"EndsUnstable", {1, 4}, 0, svf::kIllegalState, {"SetTapState 1 2 = 0"}, 4}),
     svftest::CaseName<PathCase>);
 
 TEST_F(TapStateTest, FailureStopsTheWalkAtTheFailingEntry) {

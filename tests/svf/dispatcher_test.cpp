@@ -120,18 +120,18 @@ const std::string kIllegalEnd = "illegal end of file";
 
 INSTANTIATE_TEST_SUITE_P(
     Dispatcher, EndOfFileInside,
-    ::testing::Values(EndCase{"Trst", {"TRST"}, 5, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"EndIr", {"ENDIR"}, 5, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"EndDr", {"ENDDR IDLE"}, 5, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"State", {"STATE IDLE", ""}, 5, {ErrorAt(2, kIllegalEnd)}},
-                      EndCase{"RunTest", {"RUNTEST"}, 10, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"RunTestAfterUnit", {"RUNTEST 10 TCK"}, 10, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"Frequency", {"FREQUENCY"}, 10, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"Clock", {"CLOCK 1E6 HZ"}, 10, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"FlagSilently", {"FLAG"}, 5, {}},
-                      EndCase{"FlagAfterLength", {"FLAG 3"}, 5, {}},
-                      EndCase{"Correction", {"merlo_correction"}, 10, {ErrorAt(1, kIllegalEnd)}},
-                      EndCase{"CorrectionWithoutSemicolon", {"!// merlo_correction ON"}, 0, {}}),
+    ::testing::Values(EndCase{"Trst", {"TRST"}, svf::kEndOfFile, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"EndIr", {"ENDIR"}, svf::kEndOfFile, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"EndDr", {"ENDDR IDLE"}, svf::kEndOfFile, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"State", {"STATE IDLE", ""}, svf::kEndOfFile, {ErrorAt(2, kIllegalEnd)}},
+                      EndCase{"RunTest", {"RUNTEST"}, svf::kSyntax, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"RunTestAfterUnit", {"RUNTEST 10 TCK"}, svf::kSyntax, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"Frequency", {"FREQUENCY"}, svf::kSyntax, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"Clock", {"CLOCK 1E6 HZ"}, svf::kSyntax, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"FlagSilently", {"FLAG"}, svf::kEndOfFile, {}},
+                      EndCase{"FlagAfterLength", {"FLAG 3"}, svf::kEndOfFile, {}},
+                      EndCase{"Correction", {"merlo_correction"}, svf::kSyntax, {ErrorAt(1, kIllegalEnd)}},
+                      EndCase{"CorrectionWithoutSemicolon", {"!// merlo_correction ON"}, svf::kOk, {}}),
     svftest::CaseName<EndCase>);
 
 TEST_F(Dispatcher, EmptyFileEndsTheRunNormally) {

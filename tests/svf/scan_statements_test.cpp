@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {LineError(1, "illegal end of file")}},
         ErrorCase{"EndBeforeBracket", {"SDR 8 TDI"}, svf::kEndOfFile,
                   {LineError(1, "illegal end of file")}},
-        ErrorCase{"EndAmongFields", {"SDR 8 TDI (FF)"}, svf::kFieldsInterrupted,
+        ErrorCase{"EndAmongFields", {"SDR 8 TDI (FF)"}, svf::kScanFieldsInterrupted,
                   {LineError(1, "illegal end of file")}}),
     [](const auto& row) { return std::string(row.param.name); });
 
@@ -350,7 +350,7 @@ TEST_F(ScanStatementTest, ControllerFailureBecomesTheResultCode) {
     sim.Script("ShiftDr", VELTRA_FAILED);
     VeltraSim_SetErrorText("cable");
     EXPECT_EQ(Parse({"SDR 8 TDI (01);"}), svf::kControllerFailed);
-    EXPECT_EQ(log.report()->resultCode, static_cast<uint32_t>(svf::kControllerFailed));
+    EXPECT_EQ(log.report()->resultCode, uint32_t{SVF_RESULT_CONTROLLER});
     EXPECT_THAT(log.Errors(), ElementsAre("Error: Shift DR failed; cable"));
     EXPECT_EQ(session->tap.tapState, svf::kStateReset);
 }

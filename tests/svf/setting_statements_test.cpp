@@ -46,28 +46,28 @@ const char* const kHzExpected = "HZ expected after frequency value";
 INSTANTIATE_TEST_SUITE_P(
     SettingStatements, Frequency,
     ::testing::Values(
-        FrequencyCase{"Hz", "1E6 HZ;", false, 0, 1000, {}, {}},
-        FrequencyCase{"Fraction", "2.5E6 hz ;", false, 0, 2500, {}, {}},
-        FrequencyCase{"CutToWholeKhz", "1500.7 HZ;", false, 0, 1, {}, {}},
-        FrequencyCase{"BelowMinimum", "500 HZ;", false, 0, 1, {},
+        FrequencyCase{"Hz", "1E6 HZ;", false, svf::kOk, 1000, {}, {}},
+        FrequencyCase{"Fraction", "2.5E6 hz ;", false, svf::kOk, 2500, {}, {}},
+        FrequencyCase{"CutToWholeKhz", "1500.7 HZ;", false, svf::kOk, 1, {}, {}},
+        FrequencyCase{"BelowMinimum", "500 HZ;", false, svf::kOk, 1, {},
                       {WarningAt(1, "Frequency value of 500 is unsupported, minimum frequency is 1.0E3 HZ")}},
-        FrequencyCase{"BelowMinimumAsWritten", "0.5E3 HZ;", false, 0, 1, {},
+        FrequencyCase{"BelowMinimumAsWritten", "0.5E3 HZ;", false, svf::kOk, 1, {},
                       {WarningAt(1, "Frequency value of 0.5E3 is unsupported, minimum frequency is 1.0E3 HZ")}},
-        FrequencyCase{"Mhz", "4 MHZ;", false, 0, 4000, {}, {WarningAt(1, kHzExpected)}},
-        FrequencyCase{"Khz", "100 KHZ;", false, 0, 100, {}, {WarningAt(1, kHzExpected)}},
-        FrequencyCase{"NoValueMeansHighest", ";", false, 0, kHighLimit, {}, {}},
-        FrequencyCase{"AboveLimit", "1E12 HZ;", false, 0, kHighLimit, {}, {}},
-        FrequencyCase{"Zero", "0 HZ;", false, 10, 0, {ErrorAt(1, "frequency value must be greater than zero")}, {}},
+        FrequencyCase{"Mhz", "4 MHZ;", false, svf::kOk, 4000, {}, {WarningAt(1, kHzExpected)}},
+        FrequencyCase{"Khz", "100 KHZ;", false, svf::kOk, 100, {}, {WarningAt(1, kHzExpected)}},
+        FrequencyCase{"NoValueMeansHighest", ";", false, svf::kOk, kHighLimit, {}, {}},
+        FrequencyCase{"AboveLimit", "1E12 HZ;", false, svf::kOk, kHighLimit, {}, {}},
+        FrequencyCase{"Zero", "0 HZ;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value must be greater than zero")}, {}},
         // 0 x 10^huge is 0, not NaN; 10^999 is infinity, as too large as any.
-        FrequencyCase{"ZeroTimesHugePower", "0E34294967295 HZ;", false, 10, 0,
+        FrequencyCase{"ZeroTimesHugePower", "0E34294967295 HZ;", false, svf::kSyntax, 0,
                       {ErrorAt(1, "frequency value must be greater than zero")}, {}},
-        FrequencyCase{"Infinite", "1E999 HZ;", false, 0, kHighLimit, {}, {}},
-        FrequencyCase{"NotANumber", "fast;", false, 10, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
-        FrequencyCase{"BadNumber", "1.E6 HZ;", false, 10, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
-        FrequencyCase{"OtherUnit", "1E6 SEC;", false, 10, 0, {ErrorAt(1, kHzExpected)}, {}},
-        FrequencyCase{"NoSemicolon", "1E6 HZ HZ;", false, 10, 0, {ErrorAt(1, "semicolon expected")}, {}},
-        FrequencyCase{"EndOfFile", "1E6 HZ", false, 10, 0, {ErrorAt(1, "illegal end of file")}, {}},
-        FrequencyCase{"FixedBelowMinimumNoValueWarning", "500 HZ;", true, 0, 0, {},
+        FrequencyCase{"Infinite", "1E999 HZ;", false, svf::kOk, kHighLimit, {}, {}},
+        FrequencyCase{"NotANumber", "fast;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
+        FrequencyCase{"BadNumber", "1.E6 HZ;", false, svf::kSyntax, 0, {ErrorAt(1, "frequency value expected or semicolon")}, {}},
+        FrequencyCase{"OtherUnit", "1E6 SEC;", false, svf::kSyntax, 0, {ErrorAt(1, kHzExpected)}, {}},
+        FrequencyCase{"NoSemicolon", "1E6 HZ HZ;", false, svf::kSyntax, 0, {ErrorAt(1, "semicolon expected")}, {}},
+        FrequencyCase{"EndOfFile", "1E6 HZ", false, svf::kSyntax, 0, {ErrorAt(1, "illegal end of file")}, {}},
+        FrequencyCase{"FixedBelowMinimumNoValueWarning", "500 HZ;", true, svf::kOk, 0, {},
                       {WarningAt(1, "FREQUENCY statement ignored")}}),
     svftest::CaseName<FrequencyCase>);
 
@@ -108,11 +108,11 @@ TEST_P(FlagErrors, StopBeforeTheController) {
 
 INSTANTIATE_TEST_SUITE_P(
     SettingStatements, FlagErrors,
-    ::testing::Values(FlagErrorCase{"NotANumber", "x;", 10, {ErrorAt(1, "length expected")}},
-                      FlagErrorCase{"Semicolon", ";", 10, {ErrorAt(1, "length expected")}},
-                      FlagErrorCase{"NoSemicolon", "3 4;", 10, {ErrorAt(1, "semicolon expected")}},
-                      FlagErrorCase{"EndOfFileSilent", "", 5, {}},
-                      FlagErrorCase{"EndOfFileAfterLength", "3", 5, {}}),
+    ::testing::Values(FlagErrorCase{"NotANumber", "x;", svf::kSyntax, {ErrorAt(1, "length expected")}},
+                      FlagErrorCase{"Semicolon", ";", svf::kSyntax, {ErrorAt(1, "length expected")}},
+                      FlagErrorCase{"NoSemicolon", "3 4;", svf::kSyntax, {ErrorAt(1, "semicolon expected")}},
+                      FlagErrorCase{"EndOfFileSilent", "", svf::kEndOfFile, {}},
+                      FlagErrorCase{"EndOfFileAfterLength", "3", svf::kEndOfFile, {}}),
     svftest::CaseName<FlagErrorCase>);
 
 }  // namespace

@@ -27,8 +27,7 @@ class SvfNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(SvfNumber, AcceptsExactlyTheSvfForm) {
     double value = -99.0;
-    const int accepted = svf::ParseSvfNumber(GetParam().text, &value);
-    EXPECT_EQ(accepted, GetParam().accepted ? 1 : 0);
+    EXPECT_EQ(svf::ParseSvfNumber(GetParam().text, value), GetParam().accepted);
     if (GetParam().accepted) {
         EXPECT_DOUBLE_EQ(value, GetParam().value);
     }
@@ -81,17 +80,17 @@ const char* const kResetWarning = "RESET state may cause problems";
 INSTANTIATE_TEST_SUITE_P(
     StateStatements, EndState,
     ::testing::Values(
-        EndStateCase{"DrPause", svf::kTokenEndDr, "DRPAUSE;", false, 0, 1, 2, {}},
-        EndStateCase{"IrPause", svf::kTokenEndIr, "irpause ;", false, 0, 3, 1, {}},
-        EndStateCase{"Reset", svf::kTokenEndDr, "RESET;", false, 0, 1, 0,
+        EndStateCase{"DrPause", svf::kTokenEndDr, "DRPAUSE;", false, svf::kOk, 1, 2, {}},
+        EndStateCase{"IrPause", svf::kTokenEndIr, "irpause ;", false, svf::kOk, 3, 1, {}},
+        EndStateCase{"Reset", svf::kTokenEndDr, "RESET;", false, svf::kOk, 1, 0,
                      {AtLine(1, kResetWarning)}},
-        EndStateCase{"ResetAvoided", svf::kTokenEndIr, "RESET;", true, 0, 1, 1,
+        EndStateCase{"ResetAvoided", svf::kTokenEndIr, "RESET;", true, svf::kOk, 1, 1,
                      {"SVF line      1 : RESET state may cause problems Changed to IDLE"}},
-        EndStateCase{"NotStable", svf::kTokenEndIr, "DRSHIFT;", false, 10, 1, 1,
+        EndStateCase{"NotStable", svf::kTokenEndIr, "DRSHIFT;", false, svf::kSyntax, 1, 1,
                      {ErrorAt(1, "stable state expected")}},
-        EndStateCase{"NoSemicolon", svf::kTokenEndDr, "IDLE IRPAUSE;", false, 10, 1, 1,
+        EndStateCase{"NoSemicolon", svf::kTokenEndDr, "IDLE IRPAUSE;", false, svf::kSyntax, 1, 1,
                      {ErrorAt(1, "semicolon expected")}},
-        EndStateCase{"EndOfFile", svf::kTokenEndDr, "DRPAUSE", false, 5, 1, 1,
+        EndStateCase{"EndOfFile", svf::kTokenEndDr, "DRPAUSE", false, svf::kEndOfFile, 1, 1,
                      {ErrorAt(1, "illegal end of file")}}),
     svftest::CaseName<EndStateCase>);
 
@@ -148,11 +147,11 @@ std::string States(int count) {
 INSTANTIATE_TEST_SUITE_P(
     StateStatements, StateErrors,
     ::testing::Values(
-        StateErrorCase{"LastNotStable", {"IDLE DRSELECT;"}, 10,
+        StateErrorCase{"LastNotStable", {"IDLE DRSELECT;"}, svf::kSyntax,
                        ErrorAt(1, "last state must be a stable state")},
-        StateErrorCase{"TooManyStates", {States(25)}, 10, ErrorAt(1, "too many states, 24 allowed")},
-        StateErrorCase{"NotAState", {"IDLE TDI;"}, 10, ErrorAt(1, "TAP state or semicolon expected")},
-        StateErrorCase{"EndOfFile", {"IDLE", "DRPAUSE"}, 5, ErrorAt(2, "illegal end of file")}),
+        StateErrorCase{"TooManyStates", {States(25)}, svf::kSyntax, ErrorAt(1, "too many states, 24 allowed")},
+        StateErrorCase{"NotAState", {"IDLE TDI;"}, svf::kSyntax, ErrorAt(1, "TAP state or semicolon expected")},
+        StateErrorCase{"EndOfFile", {"IDLE", "DRPAUSE"}, svf::kEndOfFile, ErrorAt(2, "illegal end of file")}),
     svftest::CaseName<StateErrorCase>);
 
 // ------------------------------------------------------------------ RUNTEST

@@ -62,25 +62,25 @@ TEST_P(TrstCalls, FollowTheLibraryVersionAndTheConnection) {
 INSTANTIATE_TEST_SUITE_P(
     StatementCalls, TrstCalls,
     ::testing::Values(
-        TrstCase{"OnAsserts", "TRST ON;", kVersion22, false, nullptr, 0, 0, {"SetTrst 1 0 = 0"}, {}},
-        TrstCase{"OnFallsBackToPulse", "TRST ON;", kVersion22, false, "SetTrst", 2, 0,
+        TrstCase{"OnAsserts", "TRST ON;", kVersion22, false, nullptr, 0, svf::kOk, {"SetTrst 1 0 = 0"}, {}},
+        TrstCase{"OnFallsBackToPulse", "TRST ON;", kVersion22, false, "SetTrst", 2, svf::kOk,
                  {"SetTrst 1 0 = 2", "PulseTrst 1 = 0"}, {}},
-        TrstCase{"OnPulsesOnOldLibrary", "TRST ON;", kVersion21, false, nullptr, 0, 0,
+        TrstCase{"OnPulsesOnOldLibrary", "TRST ON;", kVersion21, false, nullptr, 0, svf::kOk,
                  {"PulseTrst 1 = 0"}, {}},
-        TrstCase{"OnFailing", "TRST ON;", kVersion22, false, "SetTrst", 1, 31, {"SetTrst 1 0 = 1"},
+        TrstCase{"OnFailing", "TRST ON;", kVersion22, false, "SetTrst", 1, svf::kControllerFailed, {"SetTrst 1 0 = 1"},
                  {ErrorAt(1, "executing TRST ON failed; boom")}},
-        TrstCase{"OnPulseUnsupported", "TRST ON;", kVersion21, false, "PulseTrst", 2, 31,
+        TrstCase{"OnPulseUnsupported", "TRST ON;", kVersion21, false, "PulseTrst", 2, svf::kControllerFailed,
                  {"PulseTrst 1 = 2"}, {ErrorAt(1, "executing TRST ON failed; function not supported")}},
-        TrstCase{"OnForbidden", "TRST ON;", kVersion22, true, nullptr, 0, 0, {}, {}},
-        TrstCase{"OffReleases", "TRST OFF;", kVersion22, false, nullptr, 0, 0, {"SetTrst 1 1 = 0"}, {}},
-        TrstCase{"OffUnsupportedIsFine", "TRST OFF;", kVersion22, false, "SetTrst", 2, 0,
+        TrstCase{"OnForbidden", "TRST ON;", kVersion22, true, nullptr, 0, svf::kOk, {}, {}},
+        TrstCase{"OffReleases", "TRST OFF;", kVersion22, false, nullptr, 0, svf::kOk, {"SetTrst 1 1 = 0"}, {}},
+        TrstCase{"OffUnsupportedIsFine", "TRST OFF;", kVersion22, false, "SetTrst", 2, svf::kOk,
                  {"SetTrst 1 1 = 2"}, {}},
-        TrstCase{"OffFailing", "TRST OFF;", kVersion22, false, "SetTrst", 1, 31, {"SetTrst 1 1 = 1"},
+        TrstCase{"OffFailing", "TRST OFF;", kVersion22, false, "SetTrst", 1, svf::kControllerFailed, {"SetTrst 1 1 = 1"},
                  {ErrorAt(1, "executing TRST OFF failed; boom")}},
-        TrstCase{"OffOnOldLibrary", "TRST OFF;", kVersion21, false, nullptr, 0, 0, {}, {}},
-        TrstCase{"OffForbidden", "TRST OFF;", kVersion22, true, nullptr, 0, 0, {}, {}},
-        TrstCase{"HighImpedance", "TRST Z;", kVersion22, false, nullptr, 0, 0, {}, {}},
-        TrstCase{"Absent", "TRST ABSENT;", kVersion22, false, nullptr, 0, 0, {}, {}}),
+        TrstCase{"OffOnOldLibrary", "TRST OFF;", kVersion21, false, nullptr, 0, svf::kOk, {}, {}},
+        TrstCase{"OffForbidden", "TRST OFF;", kVersion22, true, nullptr, 0, svf::kOk, {}, {}},
+        TrstCase{"HighImpedance", "TRST Z;", kVersion22, false, nullptr, 0, svf::kOk, {}, {}},
+        TrstCase{"Absent", "TRST ABSENT;", kVersion22, false, nullptr, 0, svf::kOk, {}, {}}),
     svftest::CaseName<TrstCase>);
 
 TEST_F(StatementCalls, TrstUsesTheTesterTap) {
@@ -104,7 +104,7 @@ TEST_F(StatementCalls, FlagLengthGoesToTheTesterTapAs16Bits) {
 
 TEST_F(StatementCalls, RefusedFlagLengthEndsTheRunWithStatus1) {
     sim.Script("SetFlagLength", 1, 1);
-    EXPECT_EQ(Run({"FLAG 3;", "STATE;"}), svf::kFieldsInterrupted);
+    EXPECT_EQ(Run({"FLAG 3;", "STATE;"}), svf::kFlagRefused);
     EXPECT_EQ(log.Errors(), Strings{"Error: Setting flag length failed; boom"});
 }
 

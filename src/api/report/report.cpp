@@ -1,6 +1,8 @@
 #include "api/report/report.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 
 namespace svf {
@@ -31,6 +33,22 @@ void ReportFormatted(const SvfReport* report, uint32_t kind, uint32_t level, con
     Deliver(report, message);
 }
 
+// The statement prefix, then the caller's text after it in the same buffer:
+// cut exactly as one format holding both would be.
+void ReportLineMessage(const SvfReport* report, uint32_t kind, uint32_t level, const char* prefix,
+                       long line, const char* format, std::va_list args) {
+    if (!Admits(report, level)) return;
+    char text[kMessageBufferSize];
+    const int length = std::snprintf(text, sizeof text, "%s %6ld : %s", kSvfLine, line, prefix);
+    const size_t used = length < 0 ? 0 : std::min(static_cast<size_t>(length), sizeof text - 1);
+    std::vsnprintf(text + used, sizeof text - used, format, args);
+    SvfMessage message{};
+    message.kind = kind;
+    message.level = level;
+    message.text = text;
+    Deliver(report, message);
+}
+
 }  // namespace
 
 void ReportError(const SvfReport* report, const char* format, ...) {
@@ -51,6 +69,21 @@ void ReportNote(const SvfReport* report, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
     ReportFormatted(report, SVF_MESSAGE_NOTE, SVF_LEVEL_NOTE, format, args);
+    va_end(args);
+}
+
+void ReportLineError(const SvfReport* report, long line, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    ReportLineMessage(report, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, "Error\t: ", line, format, args);
+    va_end(args);
+}
+
+void ReportLineWarning(const SvfReport* report, long line, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    ReportLineMessage(report, SVF_MESSAGE_WARNING, SVF_LEVEL_WARNING, "Warning\t: ", line, format,
+                      args);
     va_end(args);
 }
 

@@ -33,6 +33,14 @@ void ReportWarning(const SvfReport* report, const char* format, ...) SVF_PRINTF_
 void ReportNote(const SvfReport* report, const char* format, ...) SVF_PRINTF_FORMAT(2, 3);
 void ReportLine(const SvfReport* report, uint32_t lineNumber);
 
+// Statement messages: "SVF line", the line number in six columns and the
+// kind word, then the text: "SVF line     12 : Error\t: semicolon expected".
+// Filtered and cut like ReportError and ReportWarning.
+void ReportLineError(const SvfReport* report, long line, const char* format, ...)
+    SVF_PRINTF_FORMAT(3, 4);
+void ReportLineWarning(const SvfReport* report, long line, const char* format, ...)
+    SVF_PRINTF_FORMAT(3, 4);
+
 // The CNN file reader's channel: every field comes from the caller, no
 // verbosity filter, the sequence counter is neither read nor advanced.
 void ReportCnnMessage(const SvfReport* report, uint32_t kind, uint32_t level, uint32_t sequence,

@@ -293,9 +293,8 @@ Status PollForAbort(SvfSession& session) {
 }
 
 Status LineTooLong(const SvfSession& session) {
-    ReportError(session.host.report, "%s %6ld : Error\t: maximum line length of %ld exceeded",
-                kSvfLine, static_cast<long>(session.reader.lineNumber),
-                static_cast<long>(kMaxLineLength));
+    ReportLineError(session.host.report, static_cast<long>(session.reader.lineNumber),
+                    "maximum line length of %ld exceeded", static_cast<long>(kMaxLineLength));
     return kSyntax;
 }
 
@@ -326,8 +325,8 @@ Status FetchFileLine(ReaderState& reader, bool& tooLong) {
     return kOk;
 }
 
-// Reads the next line into lineBuffer: 0, 5 at the end of the input (no
-// message), 10 for a line too long, 32 when the host aborts.
+// Reads the next line into lineBuffer: kOk, kEndOfFile at the end of the input
+// (no message), kSyntax for a line too long, kAborted when the host aborts.
 Status ReadNextLine(SvfSession& session) {
     ReaderState& reader = session.reader;
     reader.embeddedStatement = false;
@@ -461,7 +460,7 @@ Token NextPioWord(SvfSession& session) {
 }
 
 void ReportStatementError(const SvfSession& session, const char* text) {
-    ReportError(session.host.report, "%s %6ld : Error\t: %s", kSvfLine, LineOf(session), text);
+    ReportLineError(session.host.report, LineOf(session), "%s", text);
 }
 
 Status SyntaxError(const SvfSession& session, const char* text) {

@@ -74,9 +74,9 @@ enum PioWordCode : int {
 
 inline constexpr int kAbortPollIntervalMs = 750;
 
-// status 0: a token was delivered; 5: the input ended; 10: line too long;
-// 32: the host aborted. `text` is the session's word buffer: valid until the
-// next call of either reader. A NUL byte of the input is a character of its
+// status kOk: a token was delivered; kEndOfFile: the input ended; kSyntax:
+// line too long; kAborted: the host aborted. `text` is the session's word
+// buffer: valid until the next call of either reader. A NUL byte of the input is a character of its
 // word, so `length` (not strlen) is the word's length.
 struct Token {
     Status status = kOk;
