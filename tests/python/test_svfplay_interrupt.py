@@ -6,12 +6,18 @@ import pathlib
 import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 GENEROUS_SECONDS = 120  # a bound for a hung child, not a measurement
-LONG_FILE_MB = "30"     # seconds of simulation, far beyond the abort poll
+LONG_FILE_MB = "30"
+# The player polls the abort callback once a poll interval (750 ms of wall
+# time) has passed. The simulator plays this file in well under a second, so
+# the child is held stopped past one interval: when it goes on, the next line
+# it reads polls and finds the signal, however fast the machine.
+HELD_SECONDS = 1.5
 
 
 @pytest.fixture(scope="module")
@@ -30,7 +36,15 @@ def test_signal_aborts_cleanly(build_dir, long_svf, tmp_path, sent):
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     try:
         assert child.stdout.readline() == "Start executing SVF File\n"
+        # Held once the first scan reached the trace (its long line is the
+        # first write of the buffered stream), so the run is under way.
+        deadline = time.monotonic() + GENEROUS_SECONDS
+        while (not trace.exists() or trace.stat().st_size == 0) and time.monotonic() < deadline:
+            time.sleep(0.002)
+        child.send_signal(signal.SIGSTOP)
+        time.sleep(HELD_SECONDS)
         child.send_signal(sent)
+        child.send_signal(signal.SIGCONT)
         rest, err = child.communicate(timeout=GENEROUS_SECONDS)
     finally:
         child.kill()
