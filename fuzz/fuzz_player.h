@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "api/controller/controller.h"
+#include "controller/controller.h"
 #include "null_controller.h"
 
 namespace fuzz {

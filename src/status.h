@@ -1,6 +1,6 @@
 // Statuses that travel between the operations of a run: one name for each
 // meaning. kOk is success; every other status ends the run. The values are
-// not the host's result codes: ResultCodeOf (src/api/report/result_code.h)
+// not the host's result codes: ResultCodeOf (src/report/result_code.h)
 // maps each status to its code in one table.
 #pragma once
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
-#include "api/report/result_code.h"
+#include "controller/controller.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "cnn/cnn_file.h"
 #include "cnn/connection_setup.h"
 #include "pio/pio_map_file.h"

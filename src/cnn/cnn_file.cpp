@@ -12,7 +12,7 @@
 #include <new>
 #include <string_view>
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "platform/platform.h"
 #include "session.h"
 

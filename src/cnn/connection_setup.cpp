@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "cnn/cnn_file.h"
 
 namespace svf {

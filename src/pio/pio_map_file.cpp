@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "api/report/report.h"
-#include "api/report/result_code.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "pio/pod_pins.h"
 #include "platform/platform.h"
 #include "session.h"

@@ -6,8 +6,8 @@
 #include <new>
 #include <string_view>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "pio/pod_pins.h"
 #include "result/error_file.h"
 #include "svf/reader/reader.h"

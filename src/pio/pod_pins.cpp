@@ -3,7 +3,7 @@
 #include <cctype>
 #include <new>
 
-#include "api/report/report.h"
+#include "report/report.h"
 
 namespace svf {
 namespace {

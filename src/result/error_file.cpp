@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "platform/platform.h"
 
 namespace svf {

@@ -3,8 +3,8 @@
 // that the scan goes on across them, and the move to IDLE closes it.
 #include "scan/connection_sequence.h"
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "scan/scan_execution.h"
 
 namespace svf {

@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "result/error_file.h"
 
 namespace svf {

@@ -1,7 +1,7 @@
 #include "scan/tap_state.h"
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 
 namespace svf {
 

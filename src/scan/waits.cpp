@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "number_conversion.h"
 #include "scan/tap_state.h"
 

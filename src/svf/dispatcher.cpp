@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "pio/pio_statements.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"

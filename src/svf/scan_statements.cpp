@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "api/report/report.h"
-#include "api/report/result_code.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "scan/scan_execution.h"
 #include "scan/tap_state.h"
 #include "svf/reader/reader.h"

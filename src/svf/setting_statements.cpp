@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "number_conversion.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "api/controller/controller.h"
-#include "api/report/report.h"
+#include "controller/controller.h"
+#include "report/report.h"
 #include "number_conversion.h"
 #include "scan/tap_state.h"
 #include "scan/waits.h"

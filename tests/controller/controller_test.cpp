@@ -2,7 +2,7 @@
 // probe of the controller library.
 #include <gtest/gtest.h>
 
-#include "api/controller/controller.h"
+#include "controller/controller.h"
 #include "platform/platform.h"
 #include "support/sim.h"
 

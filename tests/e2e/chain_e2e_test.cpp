@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "api/controller/controller.h"
+#include "controller/controller.h"
 #include "support/files.h"
 #include "support/messages.h"
 #include "support/sim.h"

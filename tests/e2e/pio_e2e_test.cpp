@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "api/controller/controller.h"
+#include "controller/controller.h"
 #include "support/files.h"
 #include "support/messages.h"
 #include "support/sim.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "api/report/report.h"
-#include "api/report/result_code.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "support/messages.h"
 
 namespace {

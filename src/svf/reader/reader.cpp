@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "platform/platform.h"
 
 namespace svf {

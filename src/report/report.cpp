@@ -1,4 +1,4 @@
-#include "api/report/report.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cstdarg>

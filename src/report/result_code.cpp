@@ -1,4 +1,4 @@
-#include "api/report/result_code.h"
+#include "report/result_code.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "api/controller/controller.h"
+#include "controller/controller.h"
 
-#include "api/report/report.h"
+#include "report/report.h"
 #include "platform/platform.h"
 
 namespace svf {
