@@ -359,6 +359,11 @@ TEST_F(Statements, ScanPatterns) {
              {"ShiftIrCompare 1 35CA 14 - 0006 3FF0 = 0",
               "ShiftIrCompare 1 35CA 14 - 0006 3FF0 = 0"})
             .With(ControllerCompare),
+        // A header MASK without TDO leaves the header ignored; the body's MASK
+        // reaches the controller inverted.
+        Play({"HIR 4 TDI (A) MASK (3);", "TIR 2 TDI (3);", "SIR 8 TDI (5C) TDO (81) MASK (F0);"},
+             svf::kOk, {}, {"ShiftIrCompare 1 35CA 14 - 0810 30FF = 0"})
+            .With(ControllerCompare),
         // TDI, MASK and SMASK persist, TDO does not. The default board's
         // IDCODE answers 93; MASK 0F leaves only its low digit compared.
         Play({"SDR 8 TDI (00) MASK (0F);", "SDR 8 TDO (F3);", "SDR 8;"}, svf::kOk, {},
