@@ -16,8 +16,6 @@
 
 namespace {
 
-using svftest::MessageLog;
-using svftest::TempDir;
 using Lines = std::vector<std::string>;
 
 const std::string kExamples = SVF_EXAMPLES_DIR;

@@ -12,9 +12,6 @@
 
 namespace {
 
-using svftest::MessageLog;
-using svftest::TempDir;
-
 constexpr const char* kLoopBackBoard = R"(
 [[tap]]
 number = 1

@@ -4,7 +4,6 @@
 // example files played as written on Windows (CR LF, Ctrl-Z at the end).
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -18,7 +17,6 @@
 
 namespace {
 
-using svftest::MessageLog;
 using svftest::TempDir;
 using svftest::TraceOf;
 using Lines = std::vector<std::string>;
@@ -86,16 +84,11 @@ TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, SettingsRun,
-    testing::Values(InputRow{"file, controller compare", false, false, false, false},
-                    InputRow{"file, player compare", false, true, true, true},
-                    InputRow{"memory, player compare", true, true, true, false},
-                    InputRow{"memory, controller compare", true, false, false, false}),
-    [](const testing::TestParamInfo<InputRow>& param) {
-        std::string name = param.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    });
+    testing::Values(InputRow{"FileControllerCompare", false, false, false, false},
+                    InputRow{"FilePlayerCompare", false, true, true, true},
+                    InputRow{"MemoryPlayerCompare", true, true, true, false},
+                    InputRow{"MemoryControllerCompare", true, false, false, false}),
+    [](const testing::TestParamInfo<InputRow>& param) { return std::string(param.param.name); });
 
 int32_t fakeNow = 0;
 // Every reading is a poll interval later than the last one.
@@ -241,11 +234,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ExampleRow{"chain_user1.svf", "three-devices.toml", false},
                     ExampleRow{"chain_middle_idcode.svf", "three-idcodes.toml", false},
                     ExampleRow{"idcode.svf", "bridge.toml", true}),
-    [](const testing::TestParamInfo<ExampleRow>& param) {
-        std::string name = std::string(param.param.svf) + (param.param.viaBridge ? "_cnn" : "");
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
+    [](const testing::TestParamInfo<ExampleRow>& param) {  // "idcode_cnn" for idcode.svf
+        const std::string svf = param.param.svf;
+        return svf.substr(0, svf.find('.')) + (param.param.viaBridge ? "_cnn" : "");
     });
 
 // --------------------------------------------- what the host's machine hands over
