@@ -20,6 +20,13 @@ using svfplay::ParseCommandLine;
 using svfplay::ParseOutcome;
 using Args = std::vector<std::string>;
 
+Args Words(const std::string& text) {
+    Args words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
 Options ParseOk(Args options) {
     options.insert(options.begin(), "svfplay");
     options.push_back("file.svf");
@@ -68,26 +75,9 @@ TEST(SvfplayOptions, ValuesLandInTheirFields) {
     EXPECT_EQ(defaults.verbosity, 3);
     EXPECT_EQ(defaults.maxFailures, 10u);
     EXPECT_EQ(BuildJob({})->info().tap, 1u);
-    const auto job = BuildJob({"--tap",
-                               "3",
-                               "--frequency",
-                               "2500",
-                               "--error-file",
-                               "out.err",
-                               "--cnn",
-                               "board.cnn",
-                               "--pio",
-                               "--pio-map",
-                               "pins.map",
-                               "--gang",
-                               "135",
-                               "--start-idle",
-                               "--final-state",
-                               "drpause",
-                               "--bypass-length",
-                               "7",
-                               "--ir-length",
-                               "24"});
+    const auto job = BuildJob(Words(
+        "--tap 3 --frequency 2500 --error-file out.err --cnn board.cnn --pio --pio-map pins.map "
+        "--gang 135 --start-idle --final-state drpause --bypass-length 7 --ir-length 24"));
     const SvfInfo& info = job->info();
     EXPECT_EQ(info.tap, 3u);
     EXPECT_EQ(info.frequencyKhz, 2500u);
@@ -102,8 +92,9 @@ TEST(SvfplayOptions, ValuesLandInTheirFields) {
     // An empty gang string is passed on for the player to judge.
     EXPECT_STREQ(BuildJob({"--gang", ""})->info().ganging, "");
 
-    const Options o = ParseOk({"-v", "1", "--json", "--trace", "calls.txt", "--player", "p.so",
-                               "--controller", "c.so", "--board", "b.toml", "--max-failures", "3"});
+    const Options o =
+        ParseOk(Words("-v 1 --json --trace calls.txt --player p.so --controller c.so "
+                      "--board b.toml --max-failures 3"));
     EXPECT_EQ(o.verbosity, 1);
     EXPECT_TRUE(o.json);
     EXPECT_EQ(o.traceFile, "calls.txt");

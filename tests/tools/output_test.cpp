@@ -3,7 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,27 +15,6 @@ namespace {
 
 using svfplay::HostMessage;
 using svfplay::RunOutcome;
-
-// The record's text is the player's buffer, overwritten by the next message.
-TEST(SvfplayOutput, RecorderCopiesEveryMessageAndPassesItOn) {
-    std::vector<std::string> seen;
-    svfplay::MessageRecorder recorder(2, [&](const HostMessage& m) { seen.push_back(m.text); });
-    EXPECT_EQ(recorder.report()->verbosity, 2);
-    char buffer[32] = "Error: Shift IR failed";
-    for (const SvfMessage& message : {SvfMessage{SVF_MESSAGE_ERROR, 1, 7, 0, buffer, 0, 0},
-                                      SvfMessage{SVF_MESSAGE_LINE, 3, 8, 0, buffer, 42, 0}}) {
-        recorder.report()->messageCallback(recorder.report()->messageContext, &message);
-        std::snprintf(buffer, sizeof buffer, "42");
-    }
-    ASSERT_EQ(recorder.messages().size(), 2u);
-    const HostMessage& first = recorder.messages()[0];
-    EXPECT_EQ(first.text, "Error: Shift IR failed");
-    EXPECT_EQ(first.kind, 0u);
-    EXPECT_EQ(first.sequence, 7u);
-    EXPECT_EQ(recorder.messages()[1].kind, 3u);
-    EXPECT_EQ(recorder.messages()[1].line, 42u);
-    EXPECT_EQ(seen, (std::vector<std::string>{"Error: Shift IR failed", "42"}));
-}
 
 TEST(SvfplayOutput, ProgressBarText) {
     EXPECT_EQ(svfplay::FormatProgress(0, 10),
