@@ -1,5 +1,6 @@
 // svfplay's command line: every option lands in the right job-record field or
-// bit, and bad command lines stop with status 2 and a message.
+// bit, and bad command lines stop with status 2 and a message; the line
+// splitting behind --from-memory and the line count behind the progress bar.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "app.h"
 #include "job.h"
 #include "options.h"
+#include "support/files.h"
 
 namespace {
 
@@ -215,6 +217,28 @@ TEST(SvfplayOptions, HelpGoesToStdoutWithStatusZero) {
     EXPECT_EQ(svfplay::RunSvfplay({"svfplay", "--help"}, out, err), 0);
     EXPECT_NE(out.str().find("--null-controller"), std::string::npos);
     EXPECT_EQ(err.str(), "");
+}
+
+TEST(SvfplayJob, SplitLinesAndCountFileLinesAgreeOnEveryLineEnd) {
+    const struct {
+        const char* text;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\n", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\n\nb", {"a", "", "b"}},
+        {"x\ry\n", {"x\ry"}},  // a lone CR stays
+        {"one\r\ntwo\r\nthree", {"one", "two", "three"}},
+    };
+    svftest::TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(row.text)));
+        EXPECT_EQ(svfplay::SplitLines(row.text), row.lines);
+        EXPECT_EQ(svfplay::CountFileLines(dir.Write("count.svf", row.text)), row.lines.size());
+    }
+    EXPECT_EQ(svfplay::CountFileLines(dir.PathOf("missing")), 0u);
 }
 
 }  // namespace
