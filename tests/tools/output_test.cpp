@@ -160,12 +160,8 @@ TEST(SvfplayTrace, NullControllerCallsInPlayerOrder) {
     api->AccessPioPins(1, 3, 1, 1, &readBack);
     api->SetPodSignal(1, 2, 1);
     api->SetTrst(1, 0);
-    EXPECT_EQ(recording.lines, (Lines{
-                                   "ShiftIr 1 FF 8 00 = 0",
-                                   "AccessPioPins 1 3 1 1 0 = 0",
-                                   "SetPodSignal 1 2 1 = 0",
-                                   "SetTrst 1 0 = 0",
-                               }));
+    EXPECT_EQ(recording.lines, (Lines{"ShiftIr 1 FF 8 00 = 0", "AccessPioPins 1 3 1 1 0 = 0",
+                                      "SetPodSignal 1 2 1 = 0", "SetTrst 1 0 = 0"}));
 }
 
 // svfplay's recorded lines and veltra-sim's own lines for the same calls

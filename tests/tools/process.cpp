@@ -3,11 +3,11 @@
 #include "support/files.h"
 
 #if defined(_WIN32)
-#  include <windows.h>
+#include <windows.h>
 #else
-#  include <fcntl.h>
-#  include <spawn.h>
-#  include <sys/wait.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
 #endif
 
 namespace svftest {

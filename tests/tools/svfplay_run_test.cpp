@@ -246,22 +246,20 @@ TEST(SvfplayRun, TraceFileOfSimulatorAndOfRecordedController) {
                           Example("idcode.svf")})
                   .exitCode,
               0);
-    const Lines expected = {
-        "GetControllerInfo * = 0",
-        "SetBuffering 128 = 0",
-        "SetFrequency 2000 = 0",
-        "SetTckIdleState 1 = 0",
-        "ResetTap 1 = 0",
-        "SetCompareMode 1 = 0",
-        "SetTapState 1 2 = 0",
-        "SetStopState 2 = 0",
-        "ShiftIrCompare 1 01 8 - 01 00 = 0",
-        "ShiftDrCompare 1 00000000 32 - 0123A093 00000000 = 0",
-        "GetCompareResult 0 = 0",
-        "SetTckIdleState 2 = 0",
-        "WaitTck 1 = 0",
-        "SetBuffering 0 = 0",
-    };
+    const Lines expected = {"GetControllerInfo * = 0",
+                            "SetBuffering 128 = 0",
+                            "SetFrequency 2000 = 0",
+                            "SetTckIdleState 1 = 0",
+                            "ResetTap 1 = 0",
+                            "SetCompareMode 1 = 0",
+                            "SetTapState 1 2 = 0",
+                            "SetStopState 2 = 0",
+                            "ShiftIrCompare 1 01 8 - 01 00 = 0",
+                            "ShiftDrCompare 1 00000000 32 - 0123A093 00000000 = 0",
+                            "GetCompareResult 0 = 0",
+                            "SetTckIdleState 2 = 0",
+                            "WaitTck 1 = 0",
+                            "SetBuffering 0 = 0"};
     EXPECT_EQ(SplitLines(svftest::ReadFile(nullTrace)), expected);
     const std::string simTrace = dir.PathOf("sim.txt");
     ASSERT_EQ(
