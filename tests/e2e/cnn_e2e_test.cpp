@@ -22,13 +22,13 @@ constexpr uint32_t kBoardTap = 3;
 constexpr uint32_t kBoardIrLength = 8;
 constexpr uint32_t kBoardBypassLength = 1;
 
-const Lines kShiftSlots = {"ShiftIr",        "ShiftIrToPause",        "ShiftIrCompare",
-                           "ShiftIrCompareToPause", "ShiftDr",        "ShiftDrToPause",
-                           "ShiftDrCompare", "ShiftDrCompareToPause", "ShiftDrLong",
-                           "ShiftDrLongToPause",    "SetTapState"};
+const Lines kShiftSlots = {
+    "ShiftIr",     "ShiftIrToPause",     "ShiftIrCompare", "ShiftIrCompareToPause",
+    "ShiftDr",     "ShiftDrToPause",     "ShiftDrCompare", "ShiftDrCompareToPause",
+    "ShiftDrLong", "ShiftDrLongToPause", "SetTapState"};
 
 class Bridge : public testing::Test, protected svftest::JobParts {
-protected:
+  protected:
     Bridge() {
         EXPECT_EQ(VeltraSim_LoadBoardFile((kExamples + "/boards/bridge.toml").c_str()), 0)
             << VeltraSim_LastError();
@@ -56,10 +56,10 @@ protected:
 // filled with ones from the job's IR length, the repeater in BYPASS; then
 // 0xA5 into LINK past one bypass bit of the board and one of the repeater.
 const Lines kInit = {
-    "ShiftIrToPause 1 2 4 - = 0",        "ShiftIrToPause 1 FF 8 - = 0",
-    "ShiftIrToPause 1 1F 5 - = 0",       "SetTapState 1 2 = 0",
+    "ShiftIrToPause 1 2 4 - = 0",          "ShiftIrToPause 1 FF 8 - = 0",
+    "ShiftIrToPause 1 1F 5 - = 0",         "SetTapState 1 2 = 0",
     "ShiftDrLongToPause 1 A5 8 - - - = 0", "ShiftDrLongToPause 1 0 1 - - - = 0",
-    "ShiftDrLongToPause 1 0 1 - - - = 0", "SetTapState 1 2 = 0",
+    "ShiftDrLongToPause 1 0 1 - - - = 0",  "SetTapState 1 2 = 0",
 };
 const Lines kTerminate = {"ShiftIrToPause 1 F 4 - = 0", "ShiftIrToPause 1 FF 8 - = 0",
                           "ShiftIrToPause 1 1F 5 - = 0", "SetTapState 1 2 = 0"};
@@ -114,33 +114,21 @@ TEST_F(Bridge, ControllerCompareFramesTheScansWithCompareShifts) {
     EXPECT_TRUE(log.Contains("STATUS\tPASS"));
 }
 
-struct WrongConnection {
-    const char* name;
-    const char* from;
-    const char* to;
-};
-
-class WrongLead : public Bridge, public testing::WithParamInterface<WrongConnection> {};
-
-TEST_P(WrongLead, MakesTheBoardFileFail) {
-    UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), GetParam().from,
-                    GetParam().to));
+// A lead one bit short or long shifts the board's bits out of place.
+TEST_F(Bridge, WrongLeadsMakeTheBoardFileFail) {
     UseErrorFile();
-    EXPECT_EQ(Run(), SVF_RETURN_FAIL) << log.Dump();
-    EXPECT_EQ(code(), 100u);
-    const std::string text = svftest::ReadFile(errorPath);
-    EXPECT_NE(text.find("STATUS    FAIL"), std::string::npos) << text;
-    EXPECT_NE(text.find(svftest::TextLines("TAP3\nSVF_LINE ")), std::string::npos) << text;
+    for (const auto& [from, to] :
+         {std::pair<const char*, const char*>{"HHHHH TAP3 HHHH\n  END_IR_SHIFT",
+                                              "HHHHH TAP3 HHH\n  END_IR_SHIFT"},
+          {"L TAP3 L\n", "L TAP3 LL\n"}}) {
+        UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), from, to));
+        EXPECT_EQ(Run(), SVF_RETURN_FAIL) << log.Dump();
+        EXPECT_EQ(code(), 100u);
+        const std::string text = svftest::ReadFile(errorPath);
+        EXPECT_NE(text.find("STATUS    FAIL"), std::string::npos) << text;
+        EXPECT_NE(text.find(svftest::TextLines("TAP3\nSVF_LINE ")), std::string::npos) << text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cnn, WrongLead,
-    testing::Values(WrongConnection{"IrLeadShort", "HHHHH TAP3 HHHH\n  END_IR_SHIFT",
-                                    "HHHHH TAP3 HHH\n  END_IR_SHIFT"},
-                    WrongConnection{"DrLeadLong", "L TAP3 L\n", "L TAP3 LL\n"}),
-    [](const testing::TestParamInfo<WrongConnection>& param) {
-        return std::string(param.param.name);
-    });
 
 // A connection with an init sequence and no TRST_FREE keeps TRST and RESET
 // away from the bridge, unless the job allows them.
@@ -237,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Bridge, TdioStepInTheInitSequenceIsRefusedAfterTheStepsBeforeIt) {
     UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"), "  END_INIT_SEQ",
-                    "    TDIO HL\n  END_INIT_SEQ"));
+                                "    TDIO HL\n  END_INIT_SEQ"));
     UseErrorFile();
     EXPECT_EQ(Run(), SVF_RETURN_ERROR) << log.Dump();
     EXPECT_EQ(code(), 13u);
@@ -269,16 +257,27 @@ TEST_P(RunEnds, PlayTheTerminateSequence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cnn, RunEnds,
-    testing::Values(
-        EndRow{"Completed", "SIR 8 TDI (01);\n", SVF_RETURN_PASS, 0,
-               {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "SetBuffering 0 = 0"}},
-        EndRow{"CompletedWithFailures", "SIR 8 TDI (01) TDO (FF);\n", SVF_RETURN_FAIL, 100,
-               {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "SetBuffering 0 = 0"}},
-        EndRow{"SyntaxError", "SIR 8 TDI (01);\nBOGUS;\n", SVF_RETURN_ERROR, 10,
-               {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "ResetTap 1 = 0"}},
-        // A changed IR length cannot be framed by the connection.
-        EndRow{"IrLengthChanged", "SIR 8 TDI (01);\nSIR 6 TDI (01);\n", SVF_RETURN_ERROR, 11,
-               {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "ResetTap 1 = 0"}}),
+    testing::Values(EndRow{"Completed",
+                           "SIR 8 TDI (01);\n",
+                           SVF_RETURN_PASS,
+                           0,
+                           {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "SetBuffering 0 = 0"}},
+                    EndRow{"CompletedWithFailures",
+                           "SIR 8 TDI (01) TDO (FF);\n",
+                           SVF_RETURN_FAIL,
+                           100,
+                           {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "SetBuffering 0 = 0"}},
+                    EndRow{"SyntaxError",
+                           "SIR 8 TDI (01);\nBOGUS;\n",
+                           SVF_RETURN_ERROR,
+                           10,
+                           {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "ResetTap 1 = 0"}},
+                    // A changed IR length cannot be framed by the connection.
+                    EndRow{"IrLengthChanged",
+                           "SIR 8 TDI (01);\nSIR 6 TDI (01);\n",
+                           SVF_RETURN_ERROR,
+                           11,
+                           {"SetTckIdleState 2 = 0", "WaitTck 1 = 0", "ResetTap 1 = 0"}}),
     [](const testing::TestParamInfo<EndRow>& param) { return std::string(param.param.name); });
 
 TEST_F(Bridge, UnopenableSvfFilePlaysTheTerminateSequenceBeforeTheMessage) {
@@ -291,62 +290,37 @@ TEST_F(Bridge, UnopenableSvfFilePlaysTheTerminateSequenceBeforeTheMessage) {
     EXPECT_EQ(TraceOf(kShiftSlots), Joined({kInit, kTerminate}));
 }
 
-struct BadCnn {
-    const char* name;
-    const char* from;  // replaced in the example file; nullptr: the example as it is
-    const char* to;
-    uint32_t tap;
-    Lines messages;
-};
-
-class BadCnnFiles : public Bridge, public testing::WithParamInterface<BadCnn> {};
-
-TEST_P(BadCnnFiles, EndTheJobWithCode40BeforeTheControllerIsPrepared) {
-    const BadCnn& row = GetParam();
-    const std::string example = svftest::ReadFile(kExamples + "/cnn/bridge.cnn");
-    UseCnn(row.from == nullptr ? example : svftest::ReplaceOnce(example, row.from, row.to));
-    info.tap = row.tap;
+TEST_F(Bridge, CnnFileWithoutANewlineAtTheEndEndsTheJobBeforeTheControllerIsPrepared) {
+    UseCnn(svftest::ReplaceOnce(svftest::ReadFile(kExamples + "/cnn/bridge.cnn"),
+                                "END_TESTER_CHANNEL\n", "END_TESTER_CHANNEL"));
     EXPECT_EQ(Run(), SVF_RETURN_ERROR) << log.Dump();
     EXPECT_EQ(code(), 40u);
-    EXPECT_EQ(log.Texts(), row.messages);
+    EXPECT_EQ(log.Texts(),
+              (Lines{"Error #CC03: Unexpected end of CNN file", "Error parsing CNN file"}));
     EXPECT_EQ(svftest::Trace(), Lines{"GetControllerInfo * = 0"});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cnn, BadCnnFiles,
-    testing::Values(
-        BadCnn{"NoNewlineAtTheEnd", "END_TESTER_CHANNEL\n", "END_TESTER_CHANNEL", kBoardTap,
-               {"Error #CC03: Unexpected end of CNN file", "Error parsing CNN file"}}),
-    [](const testing::TestParamInfo<BadCnn>& param) { return std::string(param.param.name); });
-
-struct StringsRow {
-    const char* name;
-    ConnectionStrings strings;
-    int32_t verdict;
-};
-
-class Strings : public Bridge, public testing::WithParamInterface<StringsRow> {};
-
-TEST_P(Strings, ReachTheSameBoardWithoutACnnFile) {
-    StringsRow row = GetParam();
+// Connection strings reach the same board without a CNN file; lower case
+// is low, and a lead too long fails the file.
+TEST_F(Bridge, ConnectionStringsReachTheSameBoardWithoutACnnFile) {
     info.tap = 1;  // tester TAP and board TAP are one here
     info.flags |= SVF_FLAG_CONNECTION_STRINGS;
-    info.cnnFile = &row.strings;
     UseErrorFile();
-    EXPECT_EQ(Run(), row.verdict) << log.Dump();
-    EXPECT_TRUE(log.Contains(row.verdict == SVF_RETURN_PASS ? "STATUS\tPASS" : "STATUS\tFAIL"));
-    const Lines irScan = TraceOf({"ShiftIr", "ShiftIrToPause"});
-    ASSERT_EQ(irScan.size(), 3u);
-    EXPECT_EQ(irScan[0], "ShiftIrToPause 1 F 4 - = 0");
-    EXPECT_EQ(irScan[2], "ShiftIr 1 1F 5 - = 0");
+    for (auto [strings, verdict] :
+         {std::pair<ConnectionStrings, int32_t>{{0, "HHHH", "HHHHH", "L", "L"}, SVF_RETURN_PASS},
+          {{0, "HHHH", "HHHHH", "l", "L"}, SVF_RETURN_PASS},
+          {{0, "HHHH", "HHHHH", "LL", "L"}, SVF_RETURN_FAIL}}) {
+        log.Clear();
+        svftest::ClearTrace();
+        info.cnnFile = &strings;
+        EXPECT_EQ(Run(), verdict) << log.Dump();
+        EXPECT_TRUE(log.Contains(verdict == SVF_RETURN_PASS ? "STATUS\tPASS" : "STATUS\tFAIL"));
+        const Lines irScan = TraceOf({"ShiftIr", "ShiftIrToPause"});
+        ASSERT_EQ(irScan.size(), 3u);
+        EXPECT_EQ(irScan[0], "ShiftIrToPause 1 F 4 - = 0");
+        EXPECT_EQ(irScan[2], "ShiftIr 1 1F 5 - = 0");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cnn, Strings,
-    testing::Values(StringsRow{"Matching", {0, "HHHH", "HHHHH", "L", "L"}, SVF_RETURN_PASS},
-                    StringsRow{"LowerCaseIsLow", {0, "HHHH", "HHHHH", "l", "L"}, SVF_RETURN_PASS},
-                    StringsRow{"DrLeadTooLong", {0, "HHHH", "HHHHH", "LL", "L"}, SVF_RETURN_FAIL}),
-    [](const testing::TestParamInfo<StringsRow>& param) { return std::string(param.param.name); });
 
 TEST_F(Bridge, ConnectionStringFlagsAvoidResetAndTrst) {
     ConnectionStrings strings{SVF_CONNECTION_NO_TRST | SVF_CONNECTION_AVOID_RESET, "HHHH", "HHHHH",
@@ -356,8 +330,9 @@ TEST_F(Bridge, ConnectionStringFlagsAvoidResetAndTrst) {
     info.cnnFile = &strings;
     EXPECT_EQ(Run("TRST ON;\nSTATE RESET;\nSIR 8 TDI (01) TDO (01);\n"), SVF_RETURN_PASS)
         << log.Dump();
-    EXPECT_EQ(log.Warnings(), (Lines{"SVF line      1 : TRST reset not allowed (ignored)",
-                                     "SVF line      2 : RESET state may cause problems Changed to IDLE"}));
+    EXPECT_EQ(log.Warnings(),
+              (Lines{"SVF line      1 : TRST reset not allowed (ignored)",
+                     "SVF line      2 : RESET state may cause problems Changed to IDLE"}));
     EXPECT_TRUE(TraceOf({"SetTrst", "PulseTrst", "ResetTap"}) == Lines{"ResetTap 1 = 0"});
 }
 

@@ -12,9 +12,6 @@
 
 namespace {
 
-using svftest::MessageLog;
-using svftest::TempDir;
-
 constexpr const char* kLoopBackBoard = R"(
 [[tap]]
 number = 1
@@ -29,17 +26,19 @@ pull = "high"
   to = "1.2"
 )";
 
-constexpr const char* kMapping = "PIO_PIN_LIST\n"
-                                 "  KWZ_PIO_1_1  A   ! drives the wire\n"
-                                 "  KWZ_PIO_1_2  B   ! senses it\n"
-                                 "END_PIO_PIN_LIST\n";
+constexpr const char* kMapping =
+    "PIO_PIN_LIST\n"
+    "  KWZ_PIO_1_1  A   ! drives the wire\n"
+    "  KWZ_PIO_1_2  B   ! senses it\n"
+    "END_PIO_PIN_LIST\n";
 
-constexpr const char* kSvf = "PIOMAP (IN A OUT B);\n"
-                             "PIO (HU);\n"
-                             "PIO (LU);\n";
+constexpr const char* kSvf =
+    "PIOMAP (IN A OUT B);\n"
+    "PIO (HU);\n"
+    "PIO (LU);\n";
 
 class PioEndToEnd : public testing::Test, protected svftest::JobParts {
-protected:
+  protected:
     PioEndToEnd() {
         sim.LoadBoard(kLoopBackBoard);
         mapPath = dir.Write("pins.map", kMapping);
@@ -56,25 +55,19 @@ protected:
     std::string errorPath;
 };
 
-TEST_F(PioEndToEnd, LoopBackFailsOnceInLineForm) {
-    EXPECT_EQ(svftest::RunSvf(kSvf, info, log, dir), SVF_RETURN_FAIL) << log.Dump();
-    const std::string text = svftest::ReadFile(errorPath);
-    EXPECT_NE(text.find(svftest::TextLines("STATUS    FAIL\n")), std::string::npos) << text;
-    EXPECT_NE(text.find(svftest::TextLines("ERRORS    1 ")), std::string::npos) << text;
-    EXPECT_NE(text.find(svftest::TextLines("PAR\nSVF_LINE 3\n        0\nEND_ERRORS")),
-              std::string::npos)
-        << text;
-}
-
-TEST_F(PioEndToEnd, LoopBackFailsOnceInNumberedForm) {
-    info.flags |= SVF_FLAG_NUMBERED_ERRORS;
-    EXPECT_EQ(svftest::RunSvf(kSvf, info, log, dir), SVF_RETURN_FAIL) << log.Dump();
-    const std::string text = svftest::ReadFile(errorPath);
-    EXPECT_NE(text.find(svftest::TextLines("ERRORS    1 ")), std::string::npos) << text;
-    EXPECT_NE(text.find(svftest::TextLines(
-                  "PAR CMD_ID 1 PIN B BIT_OFFSET 0 LOOP_CNT 0\nEND_ERRORS")),
-              std::string::npos)
-        << text;
+TEST_F(PioEndToEnd, LoopBackFailsOnceInBothForms) {
+    for (const auto& [form, record] :
+         {std::pair<uint32_t, const char*>{0, "PAR\nSVF_LINE 3\n        0\nEND_ERRORS"},
+          {SVF_FLAG_NUMBERED_ERRORS, "PAR CMD_ID 1 PIN B BIT_OFFSET 0 LOOP_CNT 0\nEND_ERRORS"}}) {
+        info.flags = SVF_FLAG_PIO | form;
+        EXPECT_EQ(svftest::RunSvf(kSvf, info, log, dir), SVF_RETURN_FAIL) << log.Dump();
+        EXPECT_EQ(log.report()->resultCode, 100u);
+        const std::string text = svftest::ReadFile(errorPath);
+        EXPECT_NE(text.find(svftest::TextLines("STATUS    FAIL\n\nERRORS    1 ")),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find(svftest::TextLines(record)), std::string::npos) << text;
+    }
 }
 
 #if !defined(_WIN32)
@@ -93,7 +86,8 @@ TEST_F(PioEndToEnd, LostRecordEndsTheRunWithCode4InBothForms) {
         EXPECT_EQ(run.result, SVF_RETURN_ERROR);
         EXPECT_EQ(run.resultCode, 4u);
         // The record, then END_ERRORS of the file finished before its deletion.
-        EXPECT_EQ(run.errors, std::vector<std::string>(2, "Error: Unable to write file '" + errorPath + "'"));
+        EXPECT_EQ(run.errors,
+                  std::vector<std::string>(2, "Error: Unable to write file '" + errorPath + "'"));
         EXPECT_FALSE(svftest::FileExists(errorPath));
     }
 }
@@ -111,8 +105,9 @@ TEST_F(PioEndToEnd, MappingFileErrorEndsTheJob) {
     info.pioMapFile = mapPath.c_str();
     EXPECT_EQ(svftest::RunSvf(kSvf, info, log, dir), SVF_RETURN_ERROR);
     EXPECT_EQ(log.report()->resultCode, 104u);
-    EXPECT_TRUE(log.Contains("Error line 2 of PIO mapping file: <pod_pin_name> or "
-                             "<END_PIO_PIN_LIST> expected, found 'KWZ_PIO_1_5'"))
+    EXPECT_TRUE(
+        log.Contains("Error line 2 of PIO mapping file: <pod_pin_name> or "
+                     "<END_PIO_PIN_LIST> expected, found 'KWZ_PIO_1_5'"))
         << log.Dump();
 }
 

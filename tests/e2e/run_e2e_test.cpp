@@ -4,7 +4,6 @@
 // example files played as written on Windows (CR LF, Ctrl-Z at the end).
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -18,7 +17,6 @@
 
 namespace {
 
-using svftest::MessageLog;
 using svftest::TempDir;
 using svftest::TraceOf;
 using Lines = std::vector<std::string>;
@@ -45,12 +43,12 @@ struct InputRow {
     const char* name;
     bool fromMemory;
     bool withErrorFile;
-    bool errorsNote;       // the player compared and counts failures
+    bool errorsNote;  // the player compared and counts failures
     bool errorFileWritten;
 };
 
 class SettingsRun : public testing::TestWithParam<InputRow>, protected svftest::JobParts {
-protected:
+  protected:
 };
 
 TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
@@ -70,7 +68,9 @@ TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
     if (row.errorsNote) notes.push_back("ERRORS\t0");
     EXPECT_EQ(log.Notes(), notes);
     EXPECT_EQ(svftest::FileExists(errorPath), row.errorFileWritten);
-    EXPECT_EQ(TraceOf({"GetCompareResult"}).size(), row.errorsNote ? 0u : 1u);
+    // The player compares when it writes an ERROR file, else the controller.
+    EXPECT_EQ(TraceOf({"SetCompareMode", "GetCompareResult"}),
+              (row.errorsNote ? Lines{} : Lines{"SetCompareMode 1 = 0", "GetCompareResult 0 = 0"}));
 
     // The statements reached the controller in file order; the correction
     // switched off by the marked line is switched on again at the end.
@@ -84,16 +84,11 @@ TEST_P(SettingsRun, PassesWithItsNotesAndControllerCalls) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, SettingsRun,
-    testing::Values(InputRow{"file, controller compare", false, false, false, false},
-                    InputRow{"file, player compare", false, true, true, true},
-                    InputRow{"memory, player compare", true, true, true, false},
-                    InputRow{"memory, controller compare", true, false, false, false}),
-    [](const testing::TestParamInfo<InputRow>& param) {
-        std::string name = param.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    });
+    testing::Values(InputRow{"FileControllerCompare", false, false, false, false},
+                    InputRow{"FilePlayerCompare", false, true, true, true},
+                    InputRow{"MemoryPlayerCompare", true, true, true, false},
+                    InputRow{"MemoryControllerCompare", true, false, false, false}),
+    [](const testing::TestParamInfo<InputRow>& param) { return std::string(param.param.name); });
 
 int32_t fakeNow = 0;
 // Every reading is a poll interval later than the last one.
@@ -103,7 +98,7 @@ int32_t LateClock() {
 }
 
 class AbortedRun : public testing::Test, protected svftest::JobParts {
-protected:
+  protected:
     AbortedRun() { svf::platform::SetMillisecondClockOverride(LateClock); }
     ~AbortedRun() override { svf::platform::SetMillisecondClockOverride(nullptr); }
 };
@@ -112,11 +107,12 @@ TEST_F(AbortedRun, EndsWithCode32DeletesTheErrorFileAndResetsTheTap) {
     const std::string errorPath = dir.PathOf("run.err");
     info.errorFile = errorPath.c_str();
     log.AbortAfterPolls(2);
-    const std::string svf = "STATE IDLE;\n"
-                            "SIR 8 TDI (02);\n"
-                            "SDR 32 TDI (12345678);\n"
-                            "SDR 32 TDI (00000000) TDO (12345678);\n"
-                            "RUNTEST 10 TCK;\n";
+    const std::string svf =
+        "STATE IDLE;\n"
+        "SIR 8 TDI (02);\n"
+        "SDR 32 TDI (12345678);\n"
+        "SDR 32 TDI (00000000) TDO (12345678);\n"
+        "RUNTEST 10 TCK;\n";
     EXPECT_EQ(svftest::RunSvf(svf, info, log, dir), SVF_RETURN_ERROR) << log.Dump();
     EXPECT_EQ(log.report()->resultCode, 32u);
     EXPECT_EQ(log.abortPolls(), 3);
@@ -146,7 +142,7 @@ struct WaitRow {
 };
 
 class LongWait : public testing::TestWithParam<WaitRow>, protected svftest::JobParts {
-protected:
+  protected:
 };
 
 TEST_P(LongWait, AdvancesTheVirtualClockUpToTheLimit) {
@@ -230,18 +226,17 @@ TEST_P(WindowsText, PlaysAsTheFileWrittenWithLineFeeds) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, WindowsText,
     testing::Values(ExampleRow{"idcode.svf", "", false}, ExampleRow{"idcode_fail.svf", "", false},
-                    ExampleRow{"readback.svf", "", false}, ExampleRow{"syntax_error.svf", "", false},
+                    ExampleRow{"readback.svf", "", false},
+                    ExampleRow{"syntax_error.svf", "", false},
                     ExampleRow{"loopback_pass.svf", "loopback.toml", false},
                     ExampleRow{"loopback_fail.svf", "loopback.toml", false},
                     ExampleRow{"chain_idcodes.svf", "three-devices.toml", false},
                     ExampleRow{"chain_user1.svf", "three-devices.toml", false},
                     ExampleRow{"chain_middle_idcode.svf", "three-idcodes.toml", false},
                     ExampleRow{"idcode.svf", "bridge.toml", true}),
-    [](const testing::TestParamInfo<ExampleRow>& param) {
-        std::string name = std::string(param.param.svf) + (param.param.viaBridge ? "_cnn" : "");
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
+    [](const testing::TestParamInfo<ExampleRow>& param) {  // "idcode_cnn" for idcode.svf
+        const std::string svf = param.param.svf;
+        return svf.substr(0, svf.find('.')) + (param.param.viaBridge ? "_cnn" : "");
     });
 
 // --------------------------------------------- what the host's machine hands over
@@ -285,21 +280,20 @@ const std::string kAt1 = "SVF line      1 : Error\t: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, HostileInput,
-    testing::Values(
-        HostileRow{"SvfFolder", "", Folder::kSvf, 2, "Error: Unable to open file '{}'"},
-        HostileRow{"ErrorFileFolder", "STATE IDLE;\n", Folder::kErrorFile, 2,
-                   "Error: Unable to open file '{}'"},
-        HostileRow{"CnnFolder", "", Folder::kCnn, 40, "Error opening file '{}'  #CC01"},
-        HostileRow{"PioMapFolder", "", Folder::kPioMap, 2,
-                   "Error: Unable to open PIO mapping file '{}'"},
-        // A NUL byte is a character: it counts toward the line length and
-        // is an illegal character in a pattern (%c ends the text there).
-        HostileRow{"NulInLongLine", "\0"s + std::string(500, ' ') + "\n", Folder::kNone, 10,
-                   kAt1 + "maximum line length of 500 exceeded"},
-        HostileRow{"NulInPattern", "SIR 8 TDI (0\0);\n"s, Folder::kNone, 10,
-                   kAt1 + "illegal character '"},
-        HostileRow{"NulInCommand", "STATE\0 IDLE;\n"s, Folder::kNone, 10,
-                   kAt1 + "unknown SVF command STATE"}),
+    testing::Values(HostileRow{"SvfFolder", "", Folder::kSvf, 2, "Error: Unable to open file '{}'"},
+                    HostileRow{"ErrorFileFolder", "STATE IDLE;\n", Folder::kErrorFile, 2,
+                               "Error: Unable to open file '{}'"},
+                    HostileRow{"CnnFolder", "", Folder::kCnn, 40, "Error opening file '{}'  #CC01"},
+                    HostileRow{"PioMapFolder", "", Folder::kPioMap, 2,
+                               "Error: Unable to open PIO mapping file '{}'"},
+                    // A NUL byte is a character: it counts toward the line length and
+                    // is an illegal character in a pattern (%c ends the text there).
+                    HostileRow{"NulInLongLine", "\0"s + std::string(500, ' ') + "\n", Folder::kNone,
+                               10, kAt1 + "maximum line length of 500 exceeded"},
+                    HostileRow{"NulInPattern", "SIR 8 TDI (0\0);\n"s, Folder::kNone, 10,
+                               kAt1 + "illegal character '"},
+                    HostileRow{"NulInCommand", "STATE\0 IDLE;\n"s, Folder::kNone, 10,
+                               kAt1 + "unknown SVF command STATE"}),
     [](const testing::TestParamInfo<HostileRow>& param) { return std::string(param.param.name); });
 
 }  // namespace

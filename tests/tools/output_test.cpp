@@ -1,53 +1,33 @@
-// Messages, progress, summary and the JSON object.
+// svfplay's output: progress, summary, failures read back from an ERROR
+// file, and the recording table it puts in front of a controller that
+// keeps no trace of its own.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "failures.h"
 #include "null_controller.h"
-#include "support/files.h"
 #include "output.h"
+#include "support/files.h"
+#include "support/sim.h"
+#include "trace.h"
 
 namespace {
 
 using svfplay::HostMessage;
 using svfplay::RunOutcome;
 
-void Send(svfplay::MessageRecorder& recorder, uint32_t kind, uint32_t level, uint32_t sequence,
-          uint32_t line, const char* text) {
-    const SvfMessage message{kind, level, sequence, 0, text, line, 0};
-    SvfReport* report = recorder.report();
-    report->messageCallback(report->messageContext, &message);
-}
-
-TEST(SvfplayOutput, RecorderCopiesEveryMessageAndPassesItOn) {
-    std::vector<std::string> seen;
-    svfplay::MessageRecorder recorder(2, [&](const HostMessage& m) { seen.push_back(m.text); });
-    EXPECT_EQ(recorder.report()->verbosity, 2);
-    std::string text = "Error: Shift IR failed; cable";
-    Send(recorder, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, 7, 0, text.c_str());
-    text = "overwritten by the player";  // the record's text is the player's buffer
-    Send(recorder, SVF_MESSAGE_LINE, SVF_LEVEL_NOTE, 8, 42, "42");
-    ASSERT_EQ(recorder.messages().size(), 2u);
-    const HostMessage& first = recorder.messages()[0];
-    EXPECT_EQ(first.text, "Error: Shift IR failed; cable");
-    EXPECT_EQ(first.kind, 0u);
-    EXPECT_EQ(first.sequence, 7u);
-    const HostMessage& second = recorder.messages()[1];
-    EXPECT_EQ(second.kind, 3u);
-    EXPECT_EQ(second.line, 42u);
-    EXPECT_EQ(seen, (std::vector<std::string>{"Error: Shift IR failed; cable", "42"}));
-}
-
 TEST(SvfplayOutput, ProgressBarText) {
-    EXPECT_EQ(svfplay::FormatProgress(0, 10), "[..............................]   0%  line 0 of 10");
-    EXPECT_EQ(svfplay::FormatProgress(5, 10), "[###############...............]  50%  line 5 of 10");
-    EXPECT_EQ(svfplay::FormatProgress(12, 10), "[##############################] 100%  line 10 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(0, 10),
+              "[..............................]   0%  line 0 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(5, 10),
+              "[###############...............]  50%  line 5 of 10");
+    EXPECT_EQ(svfplay::FormatProgress(12, 10),
+              "[##############################] 100%  line 10 of 10");
     EXPECT_EQ(svfplay::FormatProgress(7, 0), "line 7");
     EXPECT_EQ(svfplay::FormatProgress(5, 10, 0.1), svfplay::FormatProgress(5, 10))
         << "too early for a rate";
@@ -83,89 +63,31 @@ std::vector<HostMessage> Notes(std::initializer_list<const char*> texts) {
     return messages;
 }
 
-TEST(SvfplayOutput, ErrorsNoteCount) {
-    EXPECT_EQ(svfplay::ErrorsNoteCount(Notes({"STATUS\tFAIL", "ERRORS\t17"})), 17);
-    EXPECT_EQ(svfplay::ErrorsNoteCount(Notes({"STATUS\tPASS"})), std::nullopt);
-    auto warning = Notes({"ERRORS\t3"});
-    warning[0].kind = SVF_MESSAGE_WARNING;
-    EXPECT_EQ(svfplay::ErrorsNoteCount(warning), std::nullopt) << "only the player's note counts";
-}
-
-TEST(SvfplayOutput, SummaryNamesVerdictCodeCountFrequencyAndTime) {
-    RunOutcome fail{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 1000, 0, VeltraSimStats{}, 1000u};
-    fail.stats->virtualTimeUs = 1500;
-    fail.stats->tckCycles = 1500;
-    EXPECT_EQ(svfplay::FormatSummary(fail, Notes({"STATUS\tFAIL", "ERRORS\t3"})),
-              "Result: FAIL (result code 100: mismatches found by the player)\n"
-              "Failures: 3 failing bit(s)\n"
-              "Frequency: 1000 kHz\n"
-              "Simulated time: 0.001500 s (1500 us, 1500 TCK cycles)\n");
-
-    const RunOutcome controller{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0, std::nullopt, {}};
-    EXPECT_EQ(svfplay::FormatSummary(controller, Notes({"STATUS\tFAIL"})),
-              "Result: FAIL (result code 1: mismatches found by the controller)\n"
-              "Failures: the controller's compare found mismatches\n"
-              "Frequency: the controller's own\n");
-
+// What whole runs on veltra-sim do not show: a controller's own frequency
+// beside a gang mask, and the words of every error code. Only the player's
+// ERRORS note counts failing bits.
+TEST(SvfplayOutput, SummaryNamesVerdictCodeCountAndFrequency) {
+    auto warning = Notes({"STATUS\tFAIL", "ERRORS\t3"});
+    warning[1].kind = SVF_MESSAGE_WARNING;
     const RunOutcome gang{SVF_RETURN_FAIL, SVF_RESULT_MISMATCH, 0, 0x5, std::nullopt, 400u};
-    const std::string gangSummary = svfplay::FormatSummary(gang, {});
-    EXPECT_NE(gangSummary.find("failing TAP mask 0x5"), std::string::npos);
-    EXPECT_NE(gangSummary.find("Frequency: the controller's own, 400 kHz\n"), std::string::npos);
-
-    const RunOutcome limited{SVF_RETURN_PASS, SVF_RESULT_PASS, 8000, 0, std::nullopt, 5000u};
-    EXPECT_EQ(svfplay::FormatSummary(limited, Notes({"STATUS\tPASS"})),
-              "Result: PASS (result code 0: no mismatch)\nFailures: none\n"
-              "Frequency: 8000 kHz requested, limited by the controller to 5000 kHz\n");
-
+    EXPECT_EQ(svfplay::FormatSummary(gang, warning),
+              "Result: FAIL (result code 1: mismatches found by the controller)\n"
+              "Failures: the controller's compare found mismatches (failing TAP mask 0x5)\n"
+              "Frequency: the controller's own, 400 kHz\n");
     const struct {
         uint32_t code;
         const char* words;
-    } errors[] = {{SVF_RESULT_SYNTAX, "syntax error"}, {SVF_RESULT_ABORTED, "aborted"},
+    } errors[] = {{SVF_RESULT_SYNTAX, "syntax error"},
+                  {SVF_RESULT_ABORTED, "aborted"},
                   {SVF_RESULT_MISMATCH, "stopped inside a scan statement or on FLAG"},
-                  {SVF_RESULT_PIO_PIN_IN_USE, "PIO pin used by the TAP"}, {77, "unknown"}};
+                  {SVF_RESULT_PIO_PIN_IN_USE, "PIO pin used by the TAP"},
+                  {77, "unknown"}};
     for (const auto& row : errors) {
         const RunOutcome error{SVF_RETURN_ERROR, row.code, 0, 0, std::nullopt, {}};
         EXPECT_EQ(svfplay::FormatSummary(error, {}),
                   "Result: ERROR (result code " + std::to_string(row.code) + ": " + row.words +
                       ")\nFrequency: the controller's own\n");
     }
-}
-
-TEST(SvfplayOutput, JsonHoldsExactlyTheDocumentedKeys) {
-    RunOutcome outcome{SVF_RETURN_FAIL, SVF_RESULT_FAILURES, 2500, 6, VeltraSimStats{}, {}};
-    outcome.stats->calls[11] = 4;  // ShiftDr
-    outcome.stats->drBits = 128;
-    std::vector<HostMessage> messages = Notes({"Start executing SVF File"});
-    messages.push_back({SVF_MESSAGE_LINE, 3, 1, 12, "12"});
-    messages.push_back({SVF_MESSAGE_ERROR, 1, 2, 0, "SVF line     42 : Error\t: semicolon expected"});
-    messages.push_back({SVF_MESSAGE_WARNING, 2, 3, 0, "SVF line 7 is not a statement message"});
-    const auto json = nlohmann::json::parse(
-        svfplay::BuildJson(outcome, messages, nlohmann::json::array({{{"tap", 1}}})).dump());
-
-    std::set<std::string> keys;
-    for (const auto& item : json.items()) keys.insert(item.key());
-    EXPECT_EQ(keys, (std::set<std::string>{"return", "resultCode", "verdict", "frequencyKhz",
-                                           "gangFailMask", "messages", "failures", "stats"}));
-    EXPECT_EQ(json["verdict"], "FAIL");
-    EXPECT_EQ(json["failures"], nlohmann::json::parse(R"([{"tap":1}])"));
-    EXPECT_EQ(json["return"], 1);
-    EXPECT_EQ(json["resultCode"], 100);
-    EXPECT_EQ(json["frequencyKhz"], 2500);
-    EXPECT_EQ(json["gangFailMask"], 6);
-    ASSERT_EQ(json["messages"].size(), 4u);
-    EXPECT_EQ(json["messages"][1],
-              nlohmann::json({{"kind", 3}, {"level", 3}, {"sequence", 1}, {"line", 12},
-                              {"svfLine", 12}, {"text", "12"}}));
-    EXPECT_TRUE(json["messages"][0]["svfLine"].is_null());
-    EXPECT_EQ(json["messages"][2]["svfLine"], 42);
-    EXPECT_TRUE(json["messages"][3]["svfLine"].is_null()) << "only the statement-message shape";
-    EXPECT_EQ(json["messages"][0]["text"], "Start executing SVF File");
-    EXPECT_EQ(json["stats"]["calls"], nlohmann::json({{"ShiftDr", 4}}));
-    EXPECT_EQ(json["stats"]["drBits"], 128);
-    EXPECT_TRUE(json["stats"].contains("virtualTimeUs"));
-
-    outcome.stats.reset();
-    EXPECT_TRUE(svfplay::BuildJson(outcome, {})["stats"].is_null());
 }
 
 // Both ERROR file forms read back into failure records.
@@ -188,7 +110,8 @@ TEST(SvfplayOutput, FailuresReadBackFromErrorFiles) {
     EXPECT_EQ(classic.records[0].svfLine, 12u);
     EXPECT_EQ(classic.records[0].failingBitCount, 12u);
     EXPECT_EQ(classic.records[0].failingBits.back(), 11u);
-    const auto json = svfplay::FailuresJson(svfplay::ErrorFileFailures(dir.Write("b.err", numbered), 10));
+    const auto json =
+        svfplay::FailuresJson(svfplay::ErrorFileFailures(dir.Write("b.err", numbered), 10));
     EXPECT_EQ(json, nlohmann::json::parse(R"([
         {"source":"errorFile","tap":2,"command":4,"svfLine":null,"failingBitCount":2,
          "failingBits":[3,17]},
@@ -196,32 +119,101 @@ TEST(SvfplayOutput, FailuresReadBackFromErrorFiles) {
          "failingBits":[],"pins":["LED0"]}])"));
     std::ostringstream text;
     svfplay::WriteFailures(text, classic, "Failing");
-    EXPECT_EQ(text.str(), "Failing (first 1 of 2):\n  1. SVF line 12, TAP 1: 12 failing bits: "
-                          "0 1 2 3 4 5 6 7 8 9 10 11\n");
+    EXPECT_EQ(text.str(),
+              "Failing (first 1 of 2):\n  1. SVF line 12, TAP 1: 12 failing bits: "
+              "0 1 2 3 4 5 6 7 8 9 10 11\n");
     EXPECT_TRUE(svfplay::ErrorFileFailures(dir.PathOf("missing.err"), 10).records.empty());
 }
 
-TEST(SvfplayNullController, CapturesZerosAndReportsNoFrequency) {
-    const VeltraApi* api = svfplay::NullControllerApi();
-    const uint16_t tdi[] = {0xFFFF, 0xFFFF};
-    uint16_t tdo[] = {0xFFFF, 0xFFFF, 0xBEEF};
-    EXPECT_EQ(api->ShiftDr(1, tdi, 20, tdo), VELTRA_OK);
-    EXPECT_EQ(tdo[0], 0);
-    EXPECT_EQ(tdo[1], 0);
-    EXPECT_EQ(tdo[2], 0xBEEF) << "only the words of the bits shifted";
-    const uint16_t expected[] = {0x1234};
-    EXPECT_EQ(api->ShiftIrCompare(1, tdi, 16, nullptr, expected, nullptr), VELTRA_OK);
-    uint32_t failMask = 9;
-    EXPECT_EQ(api->GetCompareResult(&failMask), VELTRA_OK);
-    EXPECT_EQ(failMask, 0u) << "nothing is compared, nothing fails";
+using svfplay::TraceRecorder;
+using Lines = std::vector<std::string>;
+
+// A recorder whose lines land in `lines`.
+struct Recording {
+    explicit Recording(const VeltraApi* target)
+        : recorder(target, [this](const std::string& line) { lines.push_back(line); }) {}
+    Lines lines;
+    TraceRecorder recorder;
+};
+
+// Only the slots the controller has are recorded, each by a function of
+// the recorder's own.
+TEST(SvfplayTrace, SlotsTheControllerLacksStayEmpty) {
+    VeltraApi partial{};
+    partial.ShiftDr = svfplay::NullControllerApi()->ShiftDr;
+    Recording recording(&partial);
+    EXPECT_EQ(recording.recorder.api()->ResetTap, nullptr);
+    EXPECT_EQ(recording.recorder.api()->ShiftIr, nullptr);
+    EXPECT_NE(recording.recorder.api()->ShiftDr, nullptr);
+    EXPECT_NE(recording.recorder.api()->ShiftDr, partial.ShiftDr);
+}
+
+// The null controller captures and reads back zeros (its other calls:
+// SvfplayRun.TraceFileOfSimulatorAndOfRecordedController).
+TEST(SvfplayTrace, NullControllerCallsInPlayerOrder) {
+    Recording recording(svfplay::NullControllerApi());
+    const VeltraApi* api = recording.recorder.api();
+    const uint16_t tdi[] = {0x00FF};
+    uint16_t tdo[] = {0xFFFF};
+    api->ShiftIr(1, tdi, 8, tdo);
+    uint32_t readBack = 7;
+    api->AccessPioPins(1, 3, 1, 1, &readBack);
+    api->SetPodSignal(1, 2, 1);
+    api->SetTrst(1, 0);
+    EXPECT_EQ(recording.lines, (Lines{"ShiftIr 1 FF 8 00 = 0", "AccessPioPins 1 3 1 1 0 = 0",
+                                      "SetPodSignal 1 2 1 = 0", "SetTrst 1 0 = 0"}));
+}
+
+// svfplay's recorded lines and veltra-sim's own lines for the same calls
+// must be the same, so a trace reads alike whichever controller ran; the
+// recorder hands every answer and captured value on.
+TEST(SvfplayTrace, RecordedLinesMatchTheSimulatorsOwnTrace) {
+    svftest::SimSession sim;
+    VeltraSim_EnableTrace(1);
+    svftest::ClearTrace();
+    Recording recording(sim.api());
+    const VeltraApi* api = recording.recorder.api();
     const uint32_t* record = nullptr;
-    ASSERT_EQ(api->GetControllerInfo(&record), VELTRA_OK);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(record[0] & VELTRA_INFO_FREQUENCY_VALID, 0u);
-    // Every slot the player uses is there.
-    EXPECT_NE(api->SetTrst, nullptr);
-    EXPECT_NE(api->ShiftDrLongToPause, nullptr);
-    EXPECT_NE(api->AccessPioPins, nullptr);
+    api->GetControllerInfo(&record);
+    sim.Script("SetBuffering", VELTRA_DEPTH_REFUSED, 1);
+    EXPECT_EQ(api->SetBuffering(128), VELTRA_DEPTH_REFUSED);
+    api->SetFrequency(1000);
+    api->ResetTap(1);
+    api->SetTapState(1, SVF_STATE_CODE_IDLE);
+    const uint16_t idcodeOpcode[] = {0x0001};
+    uint16_t tdo[2] = {0, 0};
+    api->ShiftIr(1, idcodeOpcode, 8, tdo);
+    const uint16_t zeros[] = {0, 0};
+    api->ShiftDr(1, zeros, 32, tdo);
+    EXPECT_EQ(tdo[0], 0xA093);
+    EXPECT_EQ(tdo[1], 0x0123);
+    const uint16_t high[] = {0xFFFF, 0x0001};  // only the bits shifted are shown
+    api->ShiftDr(1, high, 17, nullptr);
+    api->ShiftDr(1, high, 5, nullptr);
+    const uint16_t expected[] = {0xA093, 0x0123};
+    api->SetCompareMode(1);
+    api->ShiftDrCompare(1, zeros, 32, nullptr, expected, nullptr);
+    uint32_t failMask = 7;
+    api->GetCompareResult(&failMask);
+    EXPECT_EQ(failMask, 0u);
+    api->WaitTime(100, VELTRA_TIME_MICROSECONDS);
+    api->WaitTck(5);
+    uint32_t pins = 0, levels = 0;
+    api->GetPodInfo(1, &pins, &levels);
+    sim.Script("ResetTap", VELTRA_FAILED, 1);
+    VeltraSim_SetErrorText("no cable");
+    EXPECT_EQ(api->ResetTap(1), VELTRA_FAILED);
+    EXPECT_STREQ(api->GetErrorText(), "no cable");
+    api->SetFlagLength(VELTRA_ALL_TAPS, 2);
+
+    const Lines simulator = svftest::Trace();
+    ASSERT_EQ(recording.lines.size(), 18u);
+    EXPECT_EQ(recording.lines, simulator);
+    EXPECT_EQ(recording.lines[1], "SetBuffering 128 = 4294967295");
+    EXPECT_EQ(recording.lines[5], "ShiftIr 1 01 8 01 = 0") << "captured IR 0x01";
+    EXPECT_EQ(recording.lines[6], "ShiftDr 1 00000000 32 0123A093 = 0") << "IDCODE after reset";
+    EXPECT_EQ(recording.lines[7], "ShiftDr 1 1FFFF 17 - = 0");
+    EXPECT_EQ(recording.lines[8], "ShiftDr 1 1F 5 - = 0");
 }
 
 }  // namespace
