@@ -15,21 +15,19 @@ namespace {
 using simtest::Dr;
 using simtest::InfoWord;
 using simtest::Ir;
-using simtest::Words;
 using svftest::SimSession;
+using SimBoard = simtest::SimTest;
 
 // Scans through the example chains are pinned end to end; the IR captures
 // are not: last (cpu, 4 bits) at bits 0-3, flash at 4-11, fpga at 12-17.
-TEST(SimBoard, IrCapturesComeInChainOrder) {
-    SimSession sim;
+TEST_F(SimBoard, IrCapturesComeInChainOrder) {
     sim.LoadBoard(svftest::ReadFile(std::string(SVF_EXAMPLES_DIR) + "/boards/three-devices.toml"));
-    EXPECT_EQ(Ir(*sim.api(), 0x3FFFF, 18), 0x1u | 0x01u << 4 | 0x11u << 12);
+    EXPECT_EQ(Ir(api, 0x3FFFF, 18), 0x1u | 0x01u << 4 | 0x11u << 12);
     EXPECT_EQ(VeltraSim_DeviceState(1, 2), 1);
     EXPECT_EQ(VeltraSim_DeviceState(1, 3), -1);  // no fourth device
 }
 
-TEST(SimBoard, GangedCompareReportsEachFailingTap) {
-    SimSession sim;
+TEST_F(SimBoard, GangedCompareReportsEachFailingTap) {
     sim.LoadBoard(R"(
 [[tap]]
 number = [1, 2]
@@ -38,9 +36,8 @@ device = [{ ir_length = 2, idcode = 0x0000AAAB }]
 number = 3
 device = [{ ir_length = 2, idcode = 0x0000BBBB }]
 )");
-    const VeltraApi& api = *sim.api();
     ASSERT_EQ(api.SetGanging(1, 0x5), 0u);  // TAPs 1 and 3
-    const std::vector<uint16_t> expected = Words(0xAAAB, 16);
+    const std::vector<uint16_t> expected = simtest::Words(0xAAAB, 16);
     std::vector<uint16_t> tdo(1, 0);
     ASSERT_EQ(api.ShiftDrCompare(1, nullptr, 16, tdo.data(), expected.data(), nullptr), 0u);
     uint32_t failMask = 0;
@@ -55,9 +52,7 @@ device = [{ ir_length = 2, idcode = 0x0000BBBB }]
     EXPECT_EQ(Dr(api, 0, 8, 4), 0xFFu);  // an undescribed TAP has no devices: TDO reads high
 }
 
-TEST(SimBoard, ControllerPropertiesComeFromTheBoard) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimBoard, ControllerPropertiesComeFromTheBoard) {
     // The built-in controller first.
     EXPECT_EQ(InfoWord(api, 0),
               VELTRA_INFO_TYPE_VALID | VELTRA_INFO_FREQUENCY_VALID | VELTRA_INFO_LONG_SHIFT_VALID);
@@ -100,14 +95,12 @@ ganging = false
 }
 
 // Wiring and driven pins as the player sees them are pinned by the PIO tests.
-TEST(SimBoard, PodPullsDecideUndrivenPins) {
-    SimSession sim;
+TEST_F(SimBoard, PodPullsDecideUndrivenPins) {
     sim.LoadBoard(R"(
 [pod]
 pull = "low"
 wire = [{ from = "USER1", to = "1.3" }]
 )");
-    const VeltraApi& api = *sim.api();
     EXPECT_EQ(VeltraSim_PinLevel(1, 2), 'L');
     ASSERT_EQ(api.SetPodSignal(1, 1, 1), 0u);
     EXPECT_EQ(VeltraSim_PinLevel(1, 3), 'H');
@@ -121,7 +114,7 @@ wire = [{ from = "USER1", to = "1.3" }]
     EXPECT_EQ(VeltraSim_PinLevel(3, 1), 'L');
 }
 
-TEST(SimBoard, ErrorsNameTheLineKeyAndProblem) {
+TEST_F(SimBoard, ErrorsNameTheLineKeyAndProblemAndKeepThePreviousBoard) {
     const std::string device = "[[tap]]\nnumber = 1\n[[tap.device]]\n";
     const struct {
         std::string toml;
@@ -135,6 +128,8 @@ TEST(SimBoard, ErrorsNameTheLineKeyAndProblem) {
         {"[[tap]]\nnumber = 1\n[[tap]]\nnumber = [2, 1]\n",
          "board text:4: tap[1].number: TAP 1 is described twice"},
         {device, "board text:3: tap[0].device[0].ir_length: is missing"},
+        {device + "ir_length = 1\n",
+         "board text:4: tap[0].device[0].ir_length: must be 2 to 4096, not 1"},
         {device + "ir_length = 4\nir_capture = 2\n",
          "board text:5: tap[0].device[0].ir_capture: must end in binary 01"},
         {device + "ir_length = 8\ninstructions = { X = 0x100 }\n",
@@ -157,29 +152,22 @@ TEST(SimBoard, ErrorsNameTheLineKeyAndProblem) {
         {"[pod]\nwire = [{ from = \"1.1\", to = \"VPP_E\" }]\n",
          "board text:2: pod.wire[0].to: a pod signal cannot be used here"},
     };
+    sim.LoadBoard("[[tap]]\nnumber = 1\ndevice = [{ ir_length = 2, idcode = 0x5 }]\n");
     for (const auto& c : cases) {
-        SimSession sim;
         EXPECT_NE(VeltraSim_LoadBoardText(c.toml.c_str()), 0) << c.toml;
         EXPECT_EQ(std::string(VeltraSim_LastError()), c.error) << c.toml;
+        EXPECT_EQ(Dr(api, 0, 32), 0x5u) << "a failed load keeps the previous board";
     }
-}
-
-TEST(SimBoard, FailedLoadKeepsThePreviousBoard) {
-    SimSession sim;
-    sim.LoadBoard("[[tap]]\nnumber = 1\ndevice = [{ ir_length = 2, idcode = 0x5 }]\n");
-    EXPECT_NE(VeltraSim_LoadBoardText("[[tap]]\nnumber = 1\ndevice = [{ ir_length = 1 }]\n"), 0);
     EXPECT_NE(VeltraSim_LoadBoardText("[controller\n"), 0);
     EXPECT_EQ(std::string(VeltraSim_LastError()).rfind("board text:1:", 0), 0u)
         << VeltraSim_LastError();
-    EXPECT_EQ(Dr(*sim.api(), 0, 32), 0x5u);
 }
 
-TEST(SimBoard, BoardFilesLoadFromDisk) {
-    SimSession sim;
+TEST_F(SimBoard, BoardFilesLoadFromDisk) {
     svftest::TempDir dir;
     const std::string path = dir.Write("board.toml", "[controller]\nfrequency_khz = 250\n");
     ASSERT_EQ(VeltraSim_LoadBoardFile(path.c_str()), 0) << VeltraSim_LastError();
-    EXPECT_EQ(InfoWord(*sim.api(), VELTRA_INFO_WORD_FREQUENCY), 250u);
+    EXPECT_EQ(InfoWord(api, VELTRA_INFO_WORD_FREQUENCY), 250u);
     const std::string missing = dir.PathOf("missing.toml");
     EXPECT_NE(VeltraSim_LoadBoardFile(missing.c_str()), 0);
     EXPECT_EQ(std::string(VeltraSim_LastError()), missing + ": cannot open the board file");

@@ -15,7 +15,6 @@
 namespace {
 
 using simtest::ServeProcess;
-constexpr int kWaitMs = simtest::kServeWaitMs;
 constexpr uint32_t kIdcode = 0x0123A093;
 constexpr uint32_t kMaxVector = 16;  // bytes, as the server is started here
 
@@ -80,7 +79,7 @@ class Connection {
         std::string bytes;
         char buffer[4096];
         pollfd entry{fd_, POLLIN, 0};
-        while (bytes.size() < count && poll(&entry, 1, kWaitMs) == 1) {
+        while (bytes.size() < count && poll(&entry, 1, simtest::kServeWaitMs) == 1) {
             const ssize_t got = recv(fd_, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
             if (got <= 0) break;
             bytes.append(buffer, static_cast<size_t>(got));
@@ -91,7 +90,7 @@ class Connection {
     bool Closed() const {
         pollfd entry{fd_, POLLIN, 0};
         char byte = 0;
-        return poll(&entry, 1, kWaitMs) == 1 && recv(fd_, &byte, 1, 0) <= 0;
+        return poll(&entry, 1, simtest::kServeWaitMs) == 1 && recv(fd_, &byte, 1, 0) <= 0;
     }
 
   private:

@@ -15,8 +15,9 @@ namespace {
 using simtest::Dr;
 using simtest::Ir;
 using simtest::Stats;
-using simtest::Words;
 using svftest::SimSession;
+using SimTapState = simtest::SimTest;
+using SimShift = simtest::SimTest;
 
 constexpr uint32_t kIdcode = 0x0123A093;
 constexpr uint64_t kScratch = 0x02;
@@ -28,7 +29,7 @@ constexpr uint64_t kBypass = 0xFF;
 constexpr int32_t kReset = 0;
 constexpr int32_t kDrPause = 2;
 
-TEST(SimTapState, NextStateFollowsTheStandardDiagram) {
+TEST_F(SimTapState, NextStateFollowsTheStandardDiagram) {
     const int32_t onZero[] = {1, 1, 2, 3, 5, 6, 6, 2, 6, 1, 11, 12, 12, 3, 12, 1};
     const int32_t onOne[] = {0, 4, 8, 14, 10, 7, 7, 9, 9, 4, 0, 13, 13, 15, 15, 4};
     for (int32_t state = 0; state < 16; ++state) {
@@ -38,7 +39,7 @@ TEST(SimTapState, NextStateFollowsTheStandardDiagram) {
     EXPECT_EQ(VeltraSim_NextState(16, 0), -1);
 }
 
-TEST(SimTapState, SetTapStateWalksShortestPaths) {
+TEST_F(SimTapState, SetTapStateWalksShortestPaths) {
     // TCKs between stable states, counted on the state diagram by hand.
     const struct {
         uint32_t fromCode;
@@ -49,17 +50,15 @@ TEST(SimTapState, SetTapStateWalksShortestPaths) {
         {3, 1, 5}, {3, 2, 3}, {3, 3, 0}, {3, 4, 7}, {4, 1, 5}, {4, 2, 3}, {4, 3, 6}, {4, 4, 0},
     };
     for (const auto& walk : walks) {
-        SimSession sim;
-        ASSERT_EQ(sim.api()->SetStartState(1, walk.fromCode), 0u);
-        ASSERT_EQ(sim.api()->SetTapState(1, walk.toCode), 0u);
+        SimSession fresh;
+        ASSERT_EQ(api.SetStartState(1, walk.fromCode), 0u);
+        ASSERT_EQ(api.SetTapState(1, walk.toCode), 0u);
         EXPECT_EQ(Stats().tckCycles, walk.tcks) << walk.fromCode << " -> " << walk.toCode;
         EXPECT_EQ(VeltraSim_DeviceState(1, 0), static_cast<int32_t>(walk.toCode - 1));
     }
 }
 
-TEST(SimShift, IdcodeIsSelectedAfterResetAndTrst) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimShift, IdcodeIsSelectedAfterResetAndTrst) {
     for (const auto reset : {api.ResetTap, api.PulseTrst}) {
         Ir(api, kBypass, 8);
         ASSERT_EQ(reset(1), 0u);
@@ -75,7 +74,7 @@ TEST(SimShift, IdcodeIsSelectedAfterResetAndTrst) {
     EXPECT_EQ(Dr(api, 0, 32), kIdcode);
 }
 
-TEST(SimShift, InstructionsSelectRegisters) {
+TEST_F(SimShift, InstructionsSelectRegisters) {
     const struct {
         uint64_t opcode;
         uint64_t captured;  // 8 bits of A5 shifted through the selected register
@@ -86,13 +85,13 @@ TEST(SimShift, InstructionsSelectRegisters) {
         {kScratch, 0x00},               // read-back register, nothing written yet
     };
     for (const auto& c : cases) {
-        SimSession sim;
-        EXPECT_EQ(Ir(*sim.api(), c.opcode, 8), 0x01u) << "the IR captures binary 01";
-        EXPECT_EQ(Dr(*sim.api(), 0xA5, 8), c.captured) << "opcode " << c.opcode;
+        SimSession fresh;
+        EXPECT_EQ(Ir(api, c.opcode, 8), 0x01u) << "the IR captures binary 01";
+        EXPECT_EQ(Dr(api, 0xA5, 8), c.captured) << "opcode " << c.opcode;
     }
 }
 
-TEST(SimShift, ShiftsEndInTheStopStateOrPause) {
+TEST_F(SimShift, ShiftsEndInTheStopStateOrPause) {
     const struct {
         uint32_t stopCode;
         bool ir;
@@ -104,8 +103,7 @@ TEST(SimShift, ShiftsEndInTheStopStateOrPause) {
         {2, true, true, 3},   {1, true, true, 3},
     };
     for (const auto& c : cases) {
-        SimSession sim;
-        const VeltraApi& api = *sim.api();
+        SimSession fresh;
         ASSERT_EQ(api.SetStopState(c.stopCode), 0u);
         const auto shift = c.ir ? (c.toPause ? api.ShiftIrToPause : api.ShiftIr)
                                 : (c.toPause ? api.ShiftDrToPause : api.ShiftDr);
@@ -113,11 +111,10 @@ TEST(SimShift, ShiftsEndInTheStopStateOrPause) {
         EXPECT_EQ(VeltraSim_DeviceState(1, 0), c.state)
             << "stop " << c.stopCode << (c.ir ? " IR" : " DR") << (c.toPause ? " pause" : "");
     }
-    SimSession sim;
-    EXPECT_EQ(sim.api()->SetStopState(5), 1u);
+    EXPECT_EQ(api.SetStopState(5), 1u);
 }
 
-TEST(SimShift, CompareUsesExpectedUnderTheMask) {
+TEST_F(SimShift, CompareUsesExpectedUnderTheMask) {
     const uint16_t kId = kIdcode & 0xFFFF;  // 0xA093
     const struct {
         const char* name;
@@ -136,16 +133,15 @@ TEST(SimShift, CompareUsesExpectedUnderTheMask) {
         {"no expected values", false, 0, true, 0, 0},
     };
     for (const auto& c : cases) {
-        SimSession sim;
-        ASSERT_EQ(sim.api()->SetCompareMode(1), 0u);
+        SimSession fresh;
+        ASSERT_EQ(api.SetCompareMode(1), 0u);
         const uint16_t expected[] = {c.expected};
         const uint16_t mask[] = {c.mask};
-        ASSERT_EQ(
-            sim.api()->ShiftDrCompare(1, nullptr, 16, nullptr, c.hasExpected ? expected : nullptr,
-                                      c.hasMask ? mask : nullptr),
-            0u);
+        ASSERT_EQ(api.ShiftDrCompare(1, nullptr, 16, nullptr, c.hasExpected ? expected : nullptr,
+                                     c.hasMask ? mask : nullptr),
+                  0u);
         uint32_t failMask = 99;
-        ASSERT_EQ(sim.api()->GetCompareResult(&failMask), 0u);
+        ASSERT_EQ(api.GetCompareResult(&failMask), 0u);
         EXPECT_EQ(failMask, c.failMask) << c.name;
         ASSERT_EQ(VeltraSim_FailureCount(), c.failMask) << c.name << ": one record per failure";
         VeltraSimFailure kept{};
@@ -161,9 +157,7 @@ TEST(SimShift, CompareUsesExpectedUnderTheMask) {
     }
 }
 
-TEST(SimShift, FailingComparesAreKeptUpToTheBoundAndAccumulate) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimShift, FailingComparesAreKeptUpToTheBoundAndAccumulate) {
     const uint16_t wrong[] = {0, 0};
     for (uint32_t i = 0; i <= VELTRA_SIM_MAX_FAILURES; ++i) {
         api.ShiftIrCompare(1, nullptr, 8, nullptr, wrong, nullptr);
@@ -191,9 +185,7 @@ TEST(SimShift, FailingComparesAreKeptUpToTheBoundAndAccumulate) {
     EXPECT_EQ(failMask, 0u);
 }
 
-TEST(SimShift, NormalShiftsStopAt65535BitsLongShiftsDoNot) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimShift, NormalShiftsStopAt65535BitsLongShiftsDoNot) {
     Ir(api, kBypass, 8);
     constexpr uint32_t kBits = 200000;
     std::vector<uint16_t> tdi(kBits / 16);
@@ -210,9 +202,7 @@ TEST(SimShift, NormalShiftsStopAt65535BitsLongShiftsDoNot) {
     EXPECT_EQ(Stats().drBits, 65535u + kBits);  // refused shifts clock nothing
 }
 
-TEST(SimShift, StatisticsCountBitsClocksAndTimeWaitsHoldAndResetsTakeFiveClocks) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimShift, StatisticsCountBitsClocksAndTimeWaitsHoldAndResetsTakeFiveClocks) {
     Ir(api, kBypass, 8);                   // RESET -> Shift-IR 5, 8 bits, Exit1 -> IDLE 2
     Dr(api, 0, 8);                         // IDLE -> Shift-DR 3, 8 bits, 2
     ASSERT_EQ(api.SetTapState(1, 3), 0u);  // IDLE -> DRPAUSE 4
@@ -230,14 +220,12 @@ TEST(SimShift, StatisticsCountBitsClocksAndTimeWaitsHoldAndResetsTakeFiveClocks)
     EXPECT_EQ(api.WaitTime(1, 1), 1u);                  // only microseconds
 }
 
-TEST(SimShift, UpdateLogKeepsWhatEachDeviceSaw) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimShift, UpdateLogKeepsWhatEachDeviceSaw) {
     Ir(api, kScratch, 8);  // before the log is on: not recorded
     VeltraSim_EnableUpdateLog(1);
     Ir(api, kScratch, 8);
     Dr(api, 0xDEADBEEF, 32);
-    const std::vector<uint16_t> tdi = Words(0x5, 3);
+    const std::vector<uint16_t> tdi = simtest::Words(0x5, 3);
     ASSERT_EQ(api.ShiftDrToPause(1, tdi.data(), 3, nullptr), 0u);  // no Update-DR
     ASSERT_EQ(api.SetTapState(1, 1), 0u);  // Pause-DR passes Update-DR on its way
     ASSERT_EQ(api.ResetTap(1), 0u);        // already there: nothing new

@@ -1,10 +1,13 @@
 // Small helpers shared by the veltra-sim tests: bit buffers from numbers and
-// back, the statistics and the controller information record.
+// back, the statistics, the controller information record and a fixture.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "support/sim.h"
 #include "veltra_sim.h"
 
 namespace simtest {
@@ -53,5 +56,12 @@ inline uint64_t Ir(const VeltraApi& api, uint64_t value, uint32_t bits, uint32_t
 inline uint64_t Dr(const VeltraApi& api, uint64_t value, uint32_t bits, uint32_t tap = 1) {
     return ShiftValue(api, false, tap, value, bits);
 }
+
+// A test on a freshly reset simulator (the default board).
+class SimTest : public testing::Test {
+  protected:
+    svftest::SimSession sim;
+    const VeltraApi& api = *sim.api();
+};
 
 }  // namespace simtest

@@ -2,7 +2,6 @@
 // scripted results.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,53 +12,34 @@ namespace {
 
 using simtest::InfoWord;
 using svftest::SimSession;
+using SimTrace = simtest::SimTest;
+using SimScript = simtest::SimTest;
 using svftest::Trace;
 using svftest::TraceOf;
 
-struct TraceCase {
-    const char* name;
-    std::function<void(const VeltraApi&)> call;
-    std::string line;
-};
-
-const uint16_t kA5[] = {0xA5};
-const uint16_t kZero[] = {0x0000};
-const uint16_t kThirteen[] = {0xFABC};        // only 13 bits are used: 1ABC
-const uint16_t kTwenty[] = {0x5678, 0xFFF4};  // 20 bits: 45678
-
-TEST(SimTrace, EachSlotWritesItsArgumentsAndResult) {
-    // Lines of plain calls are pinned by the player's own trace tests.
-    const std::vector<TraceCase> cases = {
-        {"partial digit", [](const VeltraApi& a) { a.ShiftDrToPause(2, kThirteen, 13, nullptr); },
-         "ShiftDrToPause 2 1ABC 13 - = 0"},
-        {"null tdi",
-         [](const VeltraApi& a) { a.ShiftDrLong(1, nullptr, 4, nullptr, nullptr, nullptr); },
-         "ShiftDrLong 1 - 4 - - - = 0"},
-        {"refused depth", [](const VeltraApi& a) { a.SetBuffering(64); },
-         "SetBuffering 64 = 4294967295"},
-        {"bad state code", [](const VeltraApi& a) { a.SetTapState(1, 9); }, "SetTapState 1 9 = 1"},
-        {"bad tap", [](const VeltraApi& a) { a.ResetTap(33); }, "ResetTap 33 = 1"},
-    };
-    for (const TraceCase& c : cases) {
-        SimSession sim;
-        c.call(*sim.api());
-        EXPECT_EQ(Trace(), std::vector<std::string>{c.line}) << c.name;
-    }
-}
-
-TEST(SimTrace, ErrorTextLineShowsTheTextAndDisabledTraceRecordsNothing) {
-    SimSession sim;
+// Lines of plain calls are pinned by the player's own trace tests; these are
+// the unusual arguments and results.
+TEST_F(SimTrace, LinesShowArgumentsResultsAndTheErrorTextUnlessDisabled) {
+    const uint16_t thirteen[] = {0xFABC};  // only 13 bits are used: 1ABC
+    api.ShiftDrToPause(2, thirteen, 13, nullptr);
+    api.ShiftDrLong(1, nullptr, 4, nullptr, nullptr, nullptr);
+    api.SetBuffering(64);
+    api.SetTapState(1, 9);
+    api.ResetTap(33);
     VeltraSim_SetErrorText("cable unplugged");
-    EXPECT_STREQ(sim.api()->GetErrorText(), "cable unplugged");
-    sim.api()->WaitTck(1);
-    VeltraSim_EnableTrace(0);
-    sim.api()->WaitTck(2);
-    EXPECT_EQ(Trace(),
-              (std::vector<std::string>{"GetErrorText = cable unplugged", "WaitTck 1 = 0"}));
-    VeltraSim_EnableTrace(1);
+    EXPECT_STREQ(api.GetErrorText(), "cable unplugged");
+    EXPECT_EQ(Trace(), (std::vector<std::string>{
+                           "ShiftDrToPause 2 1ABC 13 - = 0", "ShiftDrLong 1 - 4 - - - = 0",
+                           "SetBuffering 64 = 4294967295", "SetTapState 1 9 = 1", "ResetTap 33 = 1",
+                           "GetErrorText = cable unplugged"}));
     VeltraSim_ClearTrace();
-    sim.api()->WaitTck(3);
-    EXPECT_EQ(Trace(), std::vector<std::string>{"WaitTck 3 = 0"});
+    api.WaitTck(1);
+    VeltraSim_EnableTrace(0);
+    api.WaitTck(2);
+    EXPECT_EQ(Trace(), std::vector<std::string>{"WaitTck 1 = 0"});
+    VeltraSim_EnableTrace(1);
+    api.WaitTck(3);
+    EXPECT_EQ(Trace(), (std::vector<std::string>{"WaitTck 1 = 0", "WaitTck 3 = 0"}));
     EXPECT_STREQ(VeltraSim_TraceLine(5), "");
 }
 
@@ -69,7 +49,7 @@ std::vector<uint32_t> Results(const VeltraApi& api, int calls) {
     return results;
 }
 
-TEST(SimScript, KthCallCountsFromTheTimeOfScripting) {
+TEST_F(SimScript, KthCallCountsFromTheTimeOfScripting) {
     struct Case {
         uint32_t callsBefore;
         uint32_t onCall;
@@ -80,17 +60,14 @@ TEST(SimScript, KthCallCountsFromTheTimeOfScripting) {
         {3, 3, {0, 0, 1}}, {1, 0, {1, 1, 1}},
     };
     for (const Case& c : cases) {
-        SimSession sim;
-        Results(*sim.api(), static_cast<int>(c.callsBefore));
-        sim.Script("WaitTck", 1, c.onCall);
-        EXPECT_EQ(Results(*sim.api(), 3), c.expected)
-            << "before " << c.callsBefore << ", k " << c.onCall;
+        SimSession fresh;
+        Results(api, static_cast<int>(c.callsBefore));
+        fresh.Script("WaitTck", 1, c.onCall);
+        EXPECT_EQ(Results(api, 3), c.expected) << "before " << c.callsBefore << ", k " << c.onCall;
     }
 }
 
-TEST(SimScript, ScriptedCallDoesNothingElseAndClearOrResetRemovesScripts) {
-    SimSession sim;
-    const VeltraApi& api = *sim.api();
+TEST_F(SimScript, ScriptedCallDoesNothingElseAndClearOrResetRemovesScripts) {
     sim.Script("SetFrequency", 1, 1);
     sim.Script("GetCompareResult", 2, 1);
     EXPECT_EQ(api.ShiftIr(1, nullptr, 8, nullptr), 0u);  // other slots are left alone
