@@ -27,7 +27,7 @@ std::vector<std::string> CommandLine(std::vector<std::string> options) {
 
 Options ParseOk(const std::vector<std::string>& options) {
     const ParseOutcome outcome = ParseCommandLine(CommandLine(options));
-    EXPECT_EQ(outcome.kind, ParseOutcome::Kind::Run) << outcome.text;
+    EXPECT_EQ(outcome.kind, ParseOutcome::Kind::kRun) << outcome.text;
     return outcome.options;
 }
 
@@ -273,7 +273,7 @@ namespace {
 TEST(SvfplayOptions, AbsolutePathsAreNeverOptions) {
     const ParseOutcome outcome =
         ParseCommandLine({"svfplay", "--error-file", "/tmp/x.err", "/work/file.svf"});
-    ASSERT_EQ(outcome.kind, ParseOutcome::Kind::Run) << outcome.text;
+    ASSERT_EQ(outcome.kind, ParseOutcome::Kind::kRun) << outcome.text;
     EXPECT_EQ(outcome.options.svfFile, "/work/file.svf");
     EXPECT_EQ(outcome.options.errorFile, "/tmp/x.err");
 }
