@@ -39,7 +39,7 @@ bool Engine::FlushIfFull() { return batch_.size() < kBatchClocks ? !failed_ : Fl
 
 bool Engine::Reset() {
     for (int i = 0; i < kResetClocks; ++i) Clock(true, false);
-    state_ = TapState::Reset;
+    state_ = TapState::kReset;
     return FlushIfFull();
 }
 
@@ -55,8 +55,8 @@ bool Engine::MoveTo(TapState target) {
 bool Engine::Shift(const ShiftRequest& r) {
     if (failed_) return false;
     if (r.bitCount == 0) return true;
-    const bool ir = r.reg == Register::Ir;
-    if (!MoveTo(ir ? TapState::IrShift : TapState::DrShift)) return false;
+    const bool ir = r.reg == Register::kIr;
+    if (!MoveTo(ir ? TapState::kIrShift : TapState::kDrShift)) return false;
     for (uint64_t done = 0; done < r.bitCount;) {
         const size_t room = kBatchClocks - std::min(kBatchClocks - 1, batch_.size());
         const size_t n = static_cast<size_t>(std::min<uint64_t>(room, r.bitCount - done));
@@ -76,9 +76,9 @@ bool Engine::Shift(const ShiftRequest& r) {
         done += n;
         if (!last && !Flush()) return false;
     }
-    state_ = ir ? TapState::IrExit1 : TapState::DrExit1;
-    if (!MoveTo(r.ending == Ending::Pause ? (ir ? TapState::IrPause : TapState::DrPause)
-                                          : stopState_)) {
+    state_ = ir ? TapState::kIrExit1 : TapState::kDrExit1;
+    if (!MoveTo(r.ending == Ending::kPause ? (ir ? TapState::kIrPause : TapState::kDrPause)
+                                           : stopState_)) {
         return false;
     }
     // The caller reads its capture as soon as the call returns.
@@ -144,7 +144,7 @@ bool Engine::SetTrst(bool asserted) {
         return false;
     }
     // Whatever was clocked meanwhile, the chain leaves TRST in Test-Logic-Reset.
-    state_ = TapState::Reset;
+    state_ = TapState::kReset;
     return true;
 }
 

@@ -16,12 +16,12 @@ namespace bridge {
 
 using veltrasim::TapState;
 
-enum class Register : uint8_t { Ir, Dr };
-enum class Ending : uint8_t { StopState, Pause };
+enum class Register : uint8_t { kIr, kDr };
+enum class Ending : uint8_t { kStopState, kPause };
 
 struct ShiftRequest {
-    Register reg = Register::Dr;
-    Ending ending = Ending::StopState;
+    Register reg = Register::kDr;
+    Ending ending = Ending::kStopState;
     const uint16_t* tdi = nullptr;  // null: zeros
     uint64_t bitCount = 0;
     uint16_t* tdo = nullptr;             // null: nothing captured
@@ -71,7 +71,7 @@ class Engine {
 
     std::unique_ptr<Transport> transport_;
     std::optional<TapState> state_;  // none until reset or told
-    TapState stopState_ = TapState::Idle;
+    TapState stopState_ = TapState::kIdle;
     ClockBatch batch_;
     Bits expected_;  // expected TDO per clock of the batch
     Bits care_;      // 1 = compare this clock's TDO

@@ -22,10 +22,10 @@ constexpr std::size_t kReceiveBytes = 1 << 16;
 constexpr int kExitOk = 0;
 constexpr int kExitError = 2;
 
-enum class Protocol { RemoteBitbang, Xvc };
+enum class Protocol { kRemoteBitbang, kXvc };
 
 struct Endpoint {
-    Protocol protocol = Protocol::RemoteBitbang;
+    Protocol protocol = Protocol::kRemoteBitbang;
     const char* name = "";
     Listener listener;
 };
@@ -43,7 +43,7 @@ void ServeClient(Socket client, Protocol protocol, BoardPort& board, uint32_t ma
         const int ready = WaitReadable(client.fd(), kPollMs);
         if (ready < 0) return;
         if (ready == 0) {
-            if (protocol == Protocol::Xvc && xvc.MidCommand() &&
+            if (protocol == Protocol::kXvc && xvc.MidCommand() &&
                 std::chrono::steady_clock::now() - lastData > kStalledCommand) {
                 err << "veltra-serve: xvc: truncated command (no more data), closing the "
                        "connection\n";
@@ -54,7 +54,7 @@ void ServeClient(Socket client, Protocol protocol, BoardPort& board, uint32_t ma
         const ssize_t received = ::recv(client.fd(), buffer.data(), buffer.size(), 0);
         if (received < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (received <= 0) {
-            if (protocol == Protocol::Xvc && xvc.MidCommand()) {
+            if (protocol == Protocol::kXvc && xvc.MidCommand()) {
                 err << "veltra-serve: xvc: connection closed inside a command (truncated)\n";
             }
             return;
@@ -64,7 +64,7 @@ void ServeClient(Socket client, Protocol protocol, BoardPort& board, uint32_t ma
         reply.clear();
         bool open = true;
         std::string error;
-        if (protocol == Protocol::RemoteBitbang) {
+        if (protocol == Protocol::kRemoteBitbang) {
             open = bitbang.Feed(data, reply, notes);
             err << notes;
             notes.clear();
@@ -88,12 +88,12 @@ int Serve(BoardPort& board, const ServerOptions& options, const volatile std::si
           std::ostream& out, std::ostream& err) {
     std::vector<std::unique_ptr<Endpoint>> endpoints;
     const std::array<std::pair<Protocol, const std::string*>, 2> wanted{
-        {{Protocol::RemoteBitbang, &options.remoteBitbang}, {Protocol::Xvc, &options.xvc}}};
+        {{Protocol::kRemoteBitbang, &options.remoteBitbang}, {Protocol::kXvc, &options.xvc}}};
     for (const auto& [protocol, where] : wanted) {
         if (where->empty()) continue;
         auto endpoint = std::make_unique<Endpoint>();
         endpoint->protocol = protocol;
-        endpoint->name = protocol == Protocol::Xvc ? "xvc" : "remote_bitbang";
+        endpoint->name = protocol == Protocol::kXvc ? "xvc" : "remote_bitbang";
         std::string error;
         if (!endpoint->listener.Open(*where, error)) {
             err << "veltra-serve: " << error << '\n';

@@ -38,10 +38,10 @@ uint32_t Invoke(Slot slot, Action&& action, Describe&& describe) noexcept {
 const char* GetErrorText() {
     try {
         Simulator& sim = Sim();
-        ++sim.calls[Index(Slot::GetErrorText)];
+        ++sim.calls[Index(Slot::kGetErrorText)];
         const char* text = sim.controller->ErrorText();
         if (sim.trace.Enabled()) {
-            sim.trace.Add(TraceLine(SlotName(Index(Slot::GetErrorText))).FinishText(text));
+            sim.trace.Add(TraceLine(SlotName(Index(Slot::kGetErrorText))).FinishText(text));
         }
         return text;
     } catch (...) {
@@ -51,19 +51,19 @@ const char* GetErrorText() {
 
 uint32_t ResetTap(uint32_t tap) {
     return Invoke(
-        Slot::ResetTap, [&](Controller& c) { return c.ResetTap(tap); },
+        Slot::kResetTap, [&](Controller& c) { return c.ResetTap(tap); },
         [&](TraceLine& t) { t.Number(tap); });
 }
 
 uint32_t PulseTrst(uint32_t tap) {
     return Invoke(
-        Slot::PulseTrst, [&](Controller& c) { return c.PulseTrst(tap); },
+        Slot::kPulseTrst, [&](Controller& c) { return c.PulseTrst(tap); },
         [&](TraceLine& t) { t.Number(tap); });
 }
 
 uint32_t SetTapState(uint32_t tap, uint32_t code) {
     return Invoke(
-        Slot::SetTapState, [&](Controller& c) { return c.SetTapState(tap, code); },
+        Slot::kSetTapState, [&](Controller& c) { return c.SetTapState(tap, code); },
         [&](TraceLine& t) {
             t.Number(tap);
             t.Number(code);
@@ -135,7 +135,7 @@ uint32_t TwoValueCall(uint32_t first, uint32_t second) {
 
 uint32_t GetPodInfo(uint32_t tap, uint32_t* pinMask, uint32_t* levelMask) {
     return Invoke(
-        Slot::GetPodInfo, [&](Controller& c) { return c.GetPodInfo(tap, pinMask, levelMask); },
+        Slot::kGetPodInfo, [&](Controller& c) { return c.GetPodInfo(tap, pinMask, levelMask); },
         [&](TraceLine& t) {
             t.Number(tap);
             t.OutWord(pinMask);
@@ -145,14 +145,14 @@ uint32_t GetPodInfo(uint32_t tap, uint32_t* pinMask, uint32_t* levelMask) {
 
 uint32_t GetCompareResult(uint32_t* failMask) {
     return Invoke(
-        Slot::GetCompareResult, [&](Controller& c) { return c.GetCompareResult(failMask); },
+        Slot::kGetCompareResult, [&](Controller& c) { return c.GetCompareResult(failMask); },
         [&](TraceLine& t) { t.OutWord(failMask); });
 }
 
 uint32_t AccessPioPins(uint32_t tap, uint32_t usedMask, uint32_t driveMask, uint32_t highMask,
                        uint32_t* readBack) {
     return Invoke(
-        Slot::AccessPioPins,
+        Slot::kAccessPioPins,
         [&](Controller& c) {
             return c.AccessPioPins(tap, usedMask, driveMask, highMask, readBack);
         },
@@ -167,13 +167,13 @@ uint32_t AccessPioPins(uint32_t tap, uint32_t usedMask, uint32_t driveMask, uint
 
 uint32_t GetControllerInfo(const uint32_t** record) {
     return Invoke(
-        Slot::GetControllerInfo, [&](Controller& c) { return c.GetControllerInfo(record); },
+        Slot::kGetControllerInfo, [&](Controller& c) { return c.GetControllerInfo(record); },
         [&](TraceLine& t) { t.Text(record ? "*" : "-"); });
 }
 
 uint32_t SetPodSignal(uint32_t tap, uint32_t signal, uint32_t level) {
     return Invoke(
-        Slot::SetPodSignal, [&](Controller& c) { return c.SetPodSignal(tap, signal, level); },
+        Slot::kSetPodSignal, [&](Controller& c) { return c.SetPodSignal(tap, signal, level); },
         [&](TraceLine& t) {
             t.Number(tap);
             t.Number(signal);
@@ -187,37 +187,37 @@ constexpr VeltraApi MakeTable() {
     api.ResetTap = &ResetTap;
     api.PulseTrst = &PulseTrst;
     api.SetTapState = &SetTapState;
-    api.ShiftDr = &PlainShift<Slot::ShiftDr, Register::Dr, Ending::StopState>;
-    api.ShiftIr = &PlainShift<Slot::ShiftIr, Register::Ir, Ending::StopState>;
-    api.ShiftDrToPause = &PlainShift<Slot::ShiftDrToPause, Register::Dr, Ending::Pause>;
-    api.ShiftIrToPause = &PlainShift<Slot::ShiftIrToPause, Register::Ir, Ending::Pause>;
-    api.WaitTck = &ValueCall<Slot::WaitTck, &Controller::WaitTck>;
-    api.SetStopState = &ValueCall<Slot::SetStopState, &Controller::SetStopState>;
-    api.SetFrequency = &ValueCall<Slot::SetFrequency, &Controller::SetFrequency>;
-    api.SetTckIdleState = &ValueCall<Slot::SetTckIdleState, &Controller::SetTckIdleState>;
-    api.WaitTime = &TwoValueCall<Slot::WaitTime, &Controller::WaitTime>;
-    api.SetBuffering = &ValueCall<Slot::SetBuffering, &Controller::SetBuffering>;
-    api.SetFlagLength = &TwoValueCall<Slot::SetFlagLength, &Controller::SetFlagLength>;
+    api.ShiftDr = &PlainShift<Slot::kShiftDr, Register::kDr, Ending::kStopState>;
+    api.ShiftIr = &PlainShift<Slot::kShiftIr, Register::kIr, Ending::kStopState>;
+    api.ShiftDrToPause = &PlainShift<Slot::kShiftDrToPause, Register::kDr, Ending::kPause>;
+    api.ShiftIrToPause = &PlainShift<Slot::kShiftIrToPause, Register::kIr, Ending::kPause>;
+    api.WaitTck = &ValueCall<Slot::kWaitTck, &Controller::WaitTck>;
+    api.SetStopState = &ValueCall<Slot::kSetStopState, &Controller::SetStopState>;
+    api.SetFrequency = &ValueCall<Slot::kSetFrequency, &Controller::SetFrequency>;
+    api.SetTckIdleState = &ValueCall<Slot::kSetTckIdleState, &Controller::SetTckIdleState>;
+    api.WaitTime = &TwoValueCall<Slot::kWaitTime, &Controller::WaitTime>;
+    api.SetBuffering = &ValueCall<Slot::kSetBuffering, &Controller::SetBuffering>;
+    api.SetFlagLength = &TwoValueCall<Slot::kSetFlagLength, &Controller::SetFlagLength>;
     api.GetPodInfo = &GetPodInfo;
-    api.SetStartState = &TwoValueCall<Slot::SetStartState, &Controller::SetStartState>;
-    api.SetGanging = &TwoValueCall<Slot::SetGanging, &Controller::SetGanging>;
+    api.SetStartState = &TwoValueCall<Slot::kSetStartState, &Controller::SetStartState>;
+    api.SetGanging = &TwoValueCall<Slot::kSetGanging, &Controller::SetGanging>;
     api.ShiftDrCompare =
-        &CompareShift<Slot::ShiftDrCompare, Register::Dr, Ending::StopState, false>;
+        &CompareShift<Slot::kShiftDrCompare, Register::kDr, Ending::kStopState, false>;
     api.ShiftIrCompare =
-        &CompareShift<Slot::ShiftIrCompare, Register::Ir, Ending::StopState, false>;
+        &CompareShift<Slot::kShiftIrCompare, Register::kIr, Ending::kStopState, false>;
     api.ShiftDrCompareToPause =
-        &CompareShift<Slot::ShiftDrCompareToPause, Register::Dr, Ending::Pause, false>;
+        &CompareShift<Slot::kShiftDrCompareToPause, Register::kDr, Ending::kPause, false>;
     api.ShiftIrCompareToPause =
-        &CompareShift<Slot::ShiftIrCompareToPause, Register::Ir, Ending::Pause, false>;
+        &CompareShift<Slot::kShiftIrCompareToPause, Register::kIr, Ending::kPause, false>;
     api.GetCompareResult = &GetCompareResult;
-    api.SetCompareMode = &ValueCall<Slot::SetCompareMode, &Controller::SetCompareMode>;
+    api.SetCompareMode = &ValueCall<Slot::kSetCompareMode, &Controller::SetCompareMode>;
     api.AccessPioPins = &AccessPioPins;
     api.GetControllerInfo = &GetControllerInfo;
     api.SetPodSignal = &SetPodSignal;
-    api.ShiftDrLong = &CompareShift<Slot::ShiftDrLong, Register::Dr, Ending::StopState, true>;
+    api.ShiftDrLong = &CompareShift<Slot::kShiftDrLong, Register::kDr, Ending::kStopState, true>;
     api.ShiftDrLongToPause =
-        &CompareShift<Slot::ShiftDrLongToPause, Register::Dr, Ending::Pause, true>;
-    api.SetTrst = &TwoValueCall<Slot::SetTrst, &Controller::SetTrst>;
+        &CompareShift<Slot::kShiftDrLongToPause, Register::kDr, Ending::kPause, true>;
+    api.SetTrst = &TwoValueCall<Slot::kSetTrst, &Controller::SetTrst>;
     return api;
 }
 

@@ -62,16 +62,16 @@ struct ControllerConfig {
 
 // A pin of the pod: TAP 1 to 4, pin 1 to 4; or a pod signal.
 struct PinRef {
-    enum class Kind : uint8_t { Pin, Signal } kind = Kind::Pin;
+    enum class Kind : uint8_t { kPin, kSignal } kind = Kind::kPin;
     uint32_t tap = 0;
     uint32_t pin = 0;     // 1 to 4
     uint32_t signal = 0;  // 0 USER0, 1 USER1, 2 VPP_E
 };
 
-enum class Pull : uint8_t { High, Low, None };
+enum class Pull : uint8_t { kHigh, kLow, kNone };
 
 struct PodConfig {
-    Pull pull = Pull::High;  // what an undriven, unwired pin reads
+    Pull pull = Pull::kHigh;  // what an undriven, unwired pin reads
     struct Wire {
         PinRef from;  // a pod pin or signal that drives
         PinRef to;    // a pod pin that senses it

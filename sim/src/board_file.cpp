@@ -376,11 +376,11 @@ class Reader {
         if (const toml::node* pull = t.get("pull")) {
             const std::string text = AsString(*pull, "pod.pull");
             if (text == "high") {
-                pod.pull = Pull::High;
+                pod.pull = Pull::kHigh;
             } else if (text == "low") {
-                pod.pull = Pull::Low;
+                pod.pull = Pull::kLow;
             } else if (text == "none") {
-                pod.pull = Pull::None;
+                pod.pull = Pull::kNone;
             } else {
                 Fail(*pull, "pod.pull", "must be \"high\", \"low\" or \"none\"");
             }
@@ -434,7 +434,7 @@ class Reader {
             if (text != kSignals[s]) continue;
             if (!allowSignal) Fail(node, path, "a pod signal cannot be used here");
             PinRef ref;
-            ref.kind = PinRef::Kind::Signal;
+            ref.kind = PinRef::Kind::kSignal;
             ref.signal = s;
             return ref;
         }

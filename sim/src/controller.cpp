@@ -33,7 +33,7 @@ void PutBit(uint16_t* words, uint64_t bit, bool value) {
 uint32_t TapBit(uint32_t tap) { return 1u << (tap - 1); }
 
 std::string ShiftName(const ShiftRequest& r) {
-    std::string name = r.reg == Register::Ir ? "ShiftIr" : "ShiftDr";
+    std::string name = r.reg == Register::kIr ? "ShiftIr" : "ShiftDr";
     if (r.longForm) name += "Long";
     return name;
 }
@@ -42,7 +42,7 @@ std::string ShiftName(const ShiftRequest& r) {
 
 Controller::Controller(std::shared_ptr<const BoardConfig> board) : board_(std::move(board)) {
     for (uint32_t i = 0; i < kTapCount; ++i) ports_[i].Load(board_->taps[i]);
-    believed_.fill(TapState::Reset);
+    believed_.fill(TapState::kReset);
     pod_.Load(board_->pod);
     frequencyKhz_ = board_->controller.frequencyKhz;
 }
@@ -71,8 +71,8 @@ bool Controller::Clock(uint32_t tap, bool tms, bool tdi, bool counted) {
     TapState& state = believed_[tap - 1];
     if (counted) {
         ++counters_.tckCycles;
-        if (state == TapState::IrShift) ++counters_.irBits;
-        if (state == TapState::DrShift) ++counters_.drBits;
+        if (state == TapState::kIrShift) ++counters_.irBits;
+        if (state == TapState::kDrShift) ++counters_.drBits;
     }
     state = NextState(state, tms);
     return ports_[tap - 1].Clock(tms, tdi);
@@ -106,7 +106,7 @@ uint32_t Controller::PulseTrst(uint32_t tap) {
     for (uint32_t t : TapsOf(tap)) {
         ports_[t - 1].SetTrst(true);
         ports_[t - 1].SetTrst(false);
-        believed_[t - 1] = TapState::Reset;
+        believed_[t - 1] = TapState::kReset;
     }
     return VELTRA_OK;
 }
@@ -118,7 +118,7 @@ uint32_t Controller::SetTrst(uint32_t tap, uint32_t level) {
     for (uint32_t t : TapsOf(tap)) {
         ports_[t - 1].SetTrst(asserted);
         // Whatever was clocked meanwhile, the chain leaves TRST in Test-Logic-Reset.
-        believed_[t - 1] = TapState::Reset;
+        believed_[t - 1] = TapState::kReset;
     }
     return VELTRA_OK;
 }
@@ -162,8 +162,8 @@ uint32_t Controller::CheckShift(const ShiftRequest& r) {
 }
 
 bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
-    const bool ir = r.reg == Register::Ir;
-    Walk(tap, ir ? TapState::IrShift : TapState::DrShift, lead);
+    const bool ir = r.reg == Register::kIr;
+    Walk(tap, ir ? TapState::kIrShift : TapState::kDrShift, lead);
     // A compare keeps what it captured (in the caller's buffer or our own),
     // so that a failure can be shown.
     uint16_t* out = lead ? r.tdo : nullptr;
@@ -187,8 +187,8 @@ bool Controller::ShiftOne(uint32_t tap, const ShiftRequest& r, bool lead) {
         const bool tdo = Clock(tap, last, r.tdi && BitAt(r.tdi, i), lead);
         if (out) PutBit(out, i, tdo);
     }
-    const TapState pause = ir ? TapState::IrPause : TapState::DrPause;
-    Walk(tap, r.ending == Ending::Pause ? pause : stopState_, lead);
+    const TapState pause = ir ? TapState::kIrPause : TapState::kDrPause;
+    Walk(tap, r.ending == Ending::kPause ? pause : stopState_, lead);
     const bool failed = r.expected != nullptr && DiffersUnder(out, r.expected, r.mask, r.bitCount);
     if (failed) failures_.Add({tap, ir, r.bitCount, r.tdi, r.expected, r.mask, out});
     return failed;

@@ -24,12 +24,12 @@ struct Counters {
     uint64_t drBits = 0;
 };
 
-enum class Register : uint8_t { Ir, Dr };
-enum class Ending : uint8_t { StopState, Pause };
+enum class Register : uint8_t { kIr, kDr };
+enum class Ending : uint8_t { kStopState, kPause };
 
 struct ShiftRequest {
-    Register reg = Register::Dr;
-    Ending ending = Ending::StopState;
+    Register reg = Register::kDr;
+    Ending ending = Ending::kStopState;
     bool longForm = false;  // any bit count, if the board allows it
     uint32_t tap = 0;
     const uint16_t* tdi = nullptr;  // null: zeros
@@ -104,7 +104,7 @@ class Controller {
     std::array<TapState, kTapCount> believed_{};  // where the controller put each TAP
     Pod pod_;
     std::string errorText_;
-    TapState stopState_ = TapState::Idle;
+    TapState stopState_ = TapState::kIdle;
     uint32_t frequencyKhz_ = 0;
     uint32_t gangMask_ = 0;
     uint32_t compareFailMask_ = 0;

@@ -61,24 +61,24 @@ Device::Device(const DeviceConfig& config) : irCapture_(config.irCapture) {
 }
 
 bool Device::Tdo() const {
-    if (state_ == TapState::IrShift) return ir_.Out();
-    if (state_ == TapState::DrShift) return dr_.Out();
+    if (state_ == TapState::kIrShift) return ir_.Out();
+    if (state_ == TapState::kDrShift) return dr_.Out();
     return true;
 }
 
 ShiftRing* Device::WordShiftRegister() {
     if (updates_.Enabled()) return nullptr;
-    if (state_ == TapState::IrShift) return &ir_;
-    if (state_ == TapState::DrShift && !registers_[selected_].readBack) return &dr_;
+    if (state_ == TapState::kIrShift) return &ir_;
+    if (state_ == TapState::kDrShift && !registers_[selected_].readBack) return &dr_;
     return nullptr;
 }
 
 void Device::Clock(bool tms, bool tdi) {
     switch (state_) {
-        case TapState::IrCapture: ir_.Load(irCapture_); break;
-        case TapState::IrShift: ir_.Shift(tdi); break;
-        case TapState::DrCapture: dr_.Load(registers_[selected_].value); break;
-        case TapState::DrShift: dr_.Shift(tdi); break;
+        case TapState::kIrCapture: ir_.Load(irCapture_); break;
+        case TapState::kIrShift: ir_.Shift(tdi); break;
+        case TapState::kDrCapture: dr_.Load(registers_[selected_].value); break;
+        case TapState::kDrShift: dr_.Shift(tdi); break;
         default: break;
     }
     const TapState next = NextState(state_, tms);
@@ -88,9 +88,9 @@ void Device::Clock(bool tms, bool tdi) {
 
 void Device::RecordUpdate(TapState next) {
     switch (next) {
-        case TapState::IrUpdate: updates_.AddValue("IR", ir_.Value()); break;
-        case TapState::DrUpdate: updates_.AddValue("DR", dr_.Value()); break;
-        case TapState::Reset: updates_.AddEvent("RESET"); break;
+        case TapState::kIrUpdate: updates_.AddValue("IR", ir_.Value()); break;
+        case TapState::kDrUpdate: updates_.AddValue("DR", dr_.Value()); break;
+        case TapState::kReset: updates_.AddEvent("RESET"); break;
         default: break;
     }
 }
@@ -98,15 +98,15 @@ void Device::RecordUpdate(TapState next) {
 void Device::EnterState(TapState next) {
     state_ = next;
     switch (next) {
-        case TapState::IrUpdate: {
+        case TapState::kIrUpdate: {
             const auto found = decode_.find(KeyOf(ir_.Value()));
             selected_ = found == decode_.end() ? kBypassRegister : found->second;
             break;
         }
-        case TapState::DrUpdate:
+        case TapState::kDrUpdate:
             if (registers_[selected_].readBack) registers_[selected_].value = dr_.Value();
             break;
-        case TapState::Reset: ResetLogic(); break;
+        case TapState::kReset: ResetLogic(); break;
         default: break;
     }
 }

@@ -69,7 +69,7 @@ class Device {
     void EnterState(TapState next);
     void RecordUpdate(TapState next);
 
-    TapState state_ = TapState::Reset;
+    TapState state_ = TapState::kReset;
     Bits irCapture_;
     std::vector<DataRegister> registers_;
     std::map<std::string, std::size_t> decode_;  // opcode (KeyOf) -> data register

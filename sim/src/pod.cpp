@@ -4,7 +4,7 @@ namespace veltrasim {
 namespace {
 constexpr int kUndriven = -1;
 bool SamePin(const PinRef& a, uint32_t tap, uint32_t pin) {
-    return a.kind == PinRef::Kind::Pin && a.tap == tap && a.pin == pin;
+    return a.kind == PinRef::Kind::kPin && a.tap == tap && a.pin == pin;
 }
 }  // namespace
 
@@ -26,7 +26,7 @@ uint32_t Pod::Access(uint32_t tap, uint32_t usedMask, uint32_t driveMask, uint32
 }
 
 int Pod::SourceLevel(const PinRef& source) const {
-    if (source.kind == PinRef::Kind::Signal) return signals_[source.signal] ? 1 : 0;
+    if (source.kind == PinRef::Kind::kSignal) return signals_[source.signal] ? 1 : 0;
     const Drive& drive = DriveOf(source.tap, source.pin);
     if (drive.driven) return drive.high ? 1 : 0;
     for (const PodConfig::Level& level : config_.levels) {
@@ -46,9 +46,9 @@ char Pod::Level(uint32_t tap, uint32_t pin) const {
     }
     if (level != kUndriven) return level ? 'H' : 'L';
     switch (config_.pull) {
-        case Pull::High: return 'H';
-        case Pull::Low: return 'L';
-        case Pull::None: break;
+        case Pull::kHigh: return 'H';
+        case Pull::kLow: return 'L';
+        case Pull::kNone: break;
     }
     return 'Z';
 }

@@ -74,7 +74,7 @@ void TapPort::SetTrst(bool asserted) {
     if (asserted) {
         for (Device& device : devices_) {
             if (falling && device.Updates().Enabled()) device.Updates().AddEvent("TRST");
-            device.Assume(TapState::Reset);
+            device.Assume(TapState::kReset);
             device.ResetLogic();
         }
     }

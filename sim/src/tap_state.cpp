@@ -5,34 +5,34 @@
 namespace veltrasim {
 namespace {
 
-using S = TapState;
+using enum TapState;
 
 struct Edge {
-    S onZero;
-    S onOne;
+    TapState onZero;
+    TapState onOne;
 };
 
 // IEEE 1149.1 state diagram, indexed by state number.
 constexpr std::array<Edge, kTapStateCount> kEdges = {{
-    {S::Idle, S::Reset},          // Reset
-    {S::Idle, S::DrSelect},       // Idle
-    {S::DrPause, S::DrExit2},     // DrPause
-    {S::IrPause, S::IrExit2},     // IrPause
-    {S::DrCapture, S::IrSelect},  // DrSelect
-    {S::DrShift, S::DrExit1},     // DrCapture
-    {S::DrShift, S::DrExit1},     // DrShift
-    {S::DrPause, S::DrUpdate},    // DrExit1
-    {S::DrShift, S::DrUpdate},    // DrExit2
-    {S::Idle, S::DrSelect},       // DrUpdate
-    {S::IrCapture, S::Reset},     // IrSelect
-    {S::IrShift, S::IrExit1},     // IrCapture
-    {S::IrShift, S::IrExit1},     // IrShift
-    {S::IrPause, S::IrUpdate},    // IrExit1
-    {S::IrShift, S::IrUpdate},    // IrExit2
-    {S::Idle, S::DrSelect},       // IrUpdate
+    {kIdle, kReset},          // kReset
+    {kIdle, kDrSelect},       // kIdle
+    {kDrPause, kDrExit2},     // kDrPause
+    {kIrPause, kIrExit2},     // kIrPause
+    {kDrCapture, kIrSelect},  // kDrSelect
+    {kDrShift, kDrExit1},     // kDrCapture
+    {kDrShift, kDrExit1},     // kDrShift
+    {kDrPause, kDrUpdate},    // kDrExit1
+    {kDrShift, kDrUpdate},    // kDrExit2
+    {kIdle, kDrSelect},       // kDrUpdate
+    {kIrCapture, kReset},     // kIrSelect
+    {kIrShift, kIrExit1},     // kIrCapture
+    {kIrShift, kIrExit1},     // kIrShift
+    {kIrPause, kIrUpdate},    // kIrExit1
+    {kIrShift, kIrUpdate},    // kIrExit2
+    {kIdle, kDrSelect},       // kIrUpdate
 }};
 
-constexpr std::size_t N(S s) { return static_cast<std::size_t>(s); }
+constexpr std::size_t N(TapState s) { return static_cast<std::size_t>(s); }
 
 using DistanceTable = std::array<std::array<int, kTapStateCount>, kTapStateCount>;
 
@@ -86,7 +86,7 @@ bool TmsToward(TapState from, TapState to) {
 
 int LongestWalk() { return MaxDistance(); }
 
-bool HoldTms(TapState stable) { return stable == TapState::Reset; }
+bool HoldTms(TapState stable) { return stable == TapState::kReset; }
 
 std::optional<TapState> StateOfCode(uint32_t code) {
     constexpr uint32_t kFirstCode = 1;

@@ -11,22 +11,22 @@ namespace veltrasim {
 
 // Numbered like the player's state numbers: the four stable states first.
 enum class TapState : uint8_t {
-    Reset = 0,
-    Idle = 1,
-    DrPause = 2,
-    IrPause = 3,
-    DrSelect = 4,
-    DrCapture = 5,
-    DrShift = 6,
-    DrExit1 = 7,
-    DrExit2 = 8,
-    DrUpdate = 9,
-    IrSelect = 10,
-    IrCapture = 11,
-    IrShift = 12,
-    IrExit1 = 13,
-    IrExit2 = 14,
-    IrUpdate = 15,
+    kReset = 0,
+    kIdle = 1,
+    kDrPause = 2,
+    kIrPause = 3,
+    kDrSelect = 4,
+    kDrCapture = 5,
+    kDrShift = 6,
+    kDrExit1 = 7,
+    kDrExit2 = 8,
+    kDrUpdate = 9,
+    kIrSelect = 10,
+    kIrCapture = 11,
+    kIrShift = 12,
+    kIrExit1 = 13,
+    kIrExit2 = 14,
+    kIrUpdate = 15,
 };
 
 inline constexpr std::size_t kTapStateCount = 16;

@@ -4,128 +4,50 @@
 // and the transport's own text.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "bridge.h"
 #include "bridge/mpsse_emulator.h"
+#include "sim/serve_process.h"
 #include "support/test_session.h"
 #include "tools/process.h"
 #include "transports.h"
 
 namespace {
 
+using simtest::ServeProcess;
+
 const std::string kExamples = SVF_EXAMPLES_DIR;
+const std::string kErrorFileHeading = "ERROR file:\n";
 
-struct Example {
-    const char* svf;
-    const char* board;  // examples/boards/, empty: the built-in board
-};
-
-const Example kExampleFiles[] = {
-    {"idcode.svf", ""},
-    {"idcode_fail.svf", ""},
-    {"readback.svf", ""},
-    {"syntax_error.svf", ""},
-    {"loopback_pass.svf", "loopback.toml"},
-    {"loopback_fail.svf", "loopback.toml"},
-    {"chain_idcodes.svf", "three-devices.toml"},
-    {"chain_user1.svf", "three-devices.toml"},
-    {"chain_middle_idcode.svf", "three-idcodes.toml"},
-};
-
-std::string BoardPath(const Example& e) {
-    return *e.board ? kExamples + "/boards/" + e.board : "";
+// veltra-serve's arguments: remote_bitbang on `rbEndpoint`, XVC on a port the
+// system picks.
+std::vector<std::string> ServeArgs(const std::string& board, const std::string& rbEndpoint = "0") {
+    std::vector<std::string> args = {"--remote-bitbang", rbEndpoint, "--xvc", "0"};
+    if (!board.empty()) args.insert(args.end(), {"--board", board});
+    return args;
 }
-
-std::filesystem::path BinaryDir() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
-}
-
-// veltra-serve on ports the system picks (remote_bitbang on `rbEndpoint`
-// when given); killed with the object.
-class Server {
-public:
-    explicit Server(const std::string& board, const std::string& rbEndpoint = "0") {
-        int out[2];
-        if (pipe(out) != 0) return;
-        const auto program = BinaryDir() / "veltra-serve";
-        std::vector<std::string> args = {program.string(), "--remote-bitbang", rbEndpoint,
-                                         "--xvc", "0"};
-        if (!board.empty()) args.insert(args.end(), {"--board", board});
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        // "<name> listening on 127.0.0.1:<port>", one line per protocol.
-        FILE* lines = fdopen(out[0], "r");
-        char line[256];
-        while ((rb_.empty() || xvc_.empty()) && fgets(line, sizeof line, lines) != nullptr) {
-            const std::string text(line, strcspn(line, "\n"));
-            const std::string address = text.substr(text.rfind(' ') + 1);
-            (text.rfind("xvc", 0) == 0 ? xvc_ : rb_) = address;
-        }
-        fclose(lines);
-    }
-    ~Server() { Kill(); }
-    void Kill() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    std::string RemoteBitbang() const { return "remote_bitbang:" + rb_; }
-    std::string Xvc() const { return "xvc:" + xvc_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string rb_;
-    std::string xvc_;
-};
-
-struct Outcome {
-    int32_t returned = -1;
-    uint32_t code = 0;
-    std::string messages;
-    std::string errorFile;
-};
 
 // Plays `svf` with the table `api`, with an ERROR file (the player compares)
-// or without (the controller compares).
-Outcome Play(const VeltraApi* api, const std::string& svf, bool errorFile) {
+// or without (the controller compares): what the run returned, its result
+// code, messages and ERROR file as one text.
+std::string Play(const VeltraApi* api, const std::string& svf, bool errorFile) {
     svftest::MessageLog log;
     svftest::TempDir dir;
     SvfInfo info = svftest::DefaultJob();
     const std::string errorPath = dir.PathOf("errors.txt");
     info.svfSource = svf.c_str();
     info.errorFile = errorFile ? errorPath.c_str() : nullptr;
-    Outcome o;
-    o.returned = Svf_Execute(api, log.report(), &info);
-    o.code = log.report()->resultCode;
-    o.messages = log.Dump();
-    o.errorFile = svftest::ReadFile(errorPath);
-    return o;
-}
-
-void ExpectSame(const Outcome& want, const Outcome& got, const std::string& what) {
-    EXPECT_EQ(want.returned, got.returned) << what << "\n" << got.messages;
-    EXPECT_EQ(want.code, got.code) << what;
-    EXPECT_EQ(want.messages, got.messages) << what;
-    EXPECT_EQ(want.errorFile, got.errorFile) << what;
+    const int32_t returned = Svf_Execute(api, log.report(), &info);
+    return "returned " + std::to_string(returned) + ", result code " +
+           std::to_string(log.report()->resultCode) + "\n" + log.Dump() + kErrorFileHeading +
+           svftest::ReadFile(errorPath);
 }
 
 // The bridge over the MPSSE emulator, on a freshly loaded board.
@@ -152,23 +74,29 @@ const VeltraApi* Over(const std::string& adapter) {
 // Every example, and random files that pass on their board with copies that
 // have one TDO bit flipped (bench/random_svf.py, seeds 1 to 3).
 std::vector<std::pair<std::string, std::string>> FilesAndBoards() {
+    const std::string boards = kExamples + "/boards/";
     std::vector<std::pair<std::string, std::string>> files;
-    for (const Example& e : kExampleFiles) {
-        files.emplace_back(kExamples + "/svf/" + e.svf, BoardPath(e));
+    for (const auto& entry : std::filesystem::directory_iterator(kExamples + "/svf")) {
+        const std::string name = entry.path().filename().string();
+        const char* board = name.starts_with("loopback")       ? "loopback.toml"
+                            : name.starts_with("chain_middle") ? "three-idcodes.toml"
+                            : name.starts_with("chain")        ? "three-devices.toml"
+                                                               : nullptr;
+        files.emplace_back(entry.path().string(), board != nullptr ? boards + board : "");
     }
-    const std::string boards[] = {"", kExamples + "/boards/three-devices.toml",
-                                  kExamples + "/boards/three-idcodes.toml"};
+    const std::string randomBoards[] = {"", boards + "three-devices.toml",
+                                        boards + "three-idcodes.toml"};
     for (int seed = 1; seed <= 3; ++seed) {
         for (const char* kind : {"random", "flipped"}) {
-            files.emplace_back(std::string(SVF_TEST_DATA_DIR) + "/bridge/" + kind +
-                                   std::to_string(seed) + ".svf",
-                               boards[seed - 1]);
+            files.emplace_back(
+                std::string(SVF_TEST_DATA_DIR) + "/bridge/" + kind + std::to_string(seed) + ".svf",
+                randomBoards[seed - 1]);
         }
     }
     return files;
 }
 
-Outcome InProcess(const std::string& svf, const std::string& board, bool errorFile) {
+std::string InProcess(const std::string& svf, const std::string& board, bool errorFile) {
     svftest::SimSession sim;
     if (!board.empty()) sim.LoadBoard(svftest::ReadFile(board));
     return Play(Veltra_GetApi(), svf, errorFile);
@@ -188,17 +116,19 @@ std::string WithoutTrst(const std::string& svf, const svftest::TempDir& dir) {
 TEST(BridgeE2e, EveryFileGivesTheInProcessOutcomeThroughEveryTransport) {
     svftest::TempDir dir;
     for (const auto& [svf, board] : FilesAndBoards()) {
-        Server server(board);
+        ServeProcess server(ServeArgs(board));
         const std::string xvcSvf = WithoutTrst(svf, dir);
         for (const bool errorFile : {false, true}) {
-            const Outcome want = InProcess(svf, board, errorFile);
+            const std::string want = InProcess(svf, board, errorFile);
             const std::string what =
                 svf + (errorFile ? " with" : " without") + " an ERROR file through ";
-            ExpectSame(want, Play(OverMpsse(board, "trst-adbus4"), svf, errorFile), what + "MPSSE");
-            ExpectSame(want, Play(Over(server.RemoteBitbang()), svf, errorFile),
-                       what + "remote_bitbang");
-            ExpectSame(InProcess(xvcSvf, board, errorFile),
-                       Play(Over(server.Xvc()), xvcSvf, errorFile), what + "XVC");
+            EXPECT_EQ(want, Play(OverMpsse(board, "trst-adbus4"), svf, errorFile))
+                << what << "MPSSE";
+            EXPECT_EQ(want, Play(Over(server.Address("remote_bitbang")), svf, errorFile))
+                << what << "remote_bitbang";
+            EXPECT_EQ(InProcess(xvcSvf, board, errorFile),
+                      Play(Over(server.Address("xvc")), xvcSvf, errorFile))
+                << what << "XVC";
             bridge::CloseAdapter();
         }
     }
@@ -206,51 +136,49 @@ TEST(BridgeE2e, EveryFileGivesTheInProcessOutcomeThroughEveryTransport) {
 
 struct SvfplayRow {
     const char* name;
-    const char* adapter;  // "rb", "xvc", "unix": the servers'; else as written
-    bool inEnvironment;   // VELTRA_BRIDGE_ADAPTER and --controller instead of --adapter
+    std::string adapter;
+    bool inEnvironment;  // VELTRA_BRIDGE_ADAPTER and --controller instead of --adapter
     const char* svf;
     int exitCode;
     const char* output;  // expected in stdout or stderr
 };
 
 TEST(BridgeE2e, SvfplayPlaysThroughTheAdapterItIsGiven) {
-    Server server("");
-    const auto dir = BinaryDir();
+    ServeProcess server(ServeArgs(""));
+    const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     svftest::TempDir temp;
     const std::string errors = temp.PathOf("errors.txt");
-    const std::string socketPath = temp.PathOf("rb.sock");
-    Server unixServer("", "unix:" + socketPath);
+    const std::string unixSocket = "unix:" + temp.PathOf("rb.sock");
+    ServeProcess unixServer(ServeArgs("", unixSocket));
+    const std::string rb = server.Address("remote_bitbang");
+    const std::string xvc = server.Address("xvc");
     const SvfplayRow rows[] = {
-        {"remote_bitbang", "rb", false, "idcode.svf", 0, "STATUS\tPASS"},
-        {"xvc", "xvc", false, "idcode.svf", 0, "STATUS\tPASS"},
-        {"unix socket", "unix", false, "idcode.svf", 0, "STATUS\tPASS"},
-        {"environment", "xvc", true, "idcode.svf", 0, "STATUS\tPASS"},
+        {"remote_bitbang", rb, false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"xvc", xvc, false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"unix socket", unixSocket, false, "idcode.svf", 0, "STATUS\tPASS"},
+        {"environment", xvc, true, "idcode.svf", 0, "STATUS\tPASS"},
         {"unknown kind", "jlink:1", false, "idcode.svf", 2,
          "svfplay: error: cannot open adapter 'jlink:1': unknown adapter kind 'jlink'"},
-        {"fail", "rb", false, "idcode_fail.svf", 1, "STATUS\tFAIL"},
+        {"fail", rb, false, "idcode_fail.svf", 1, "STATUS\tFAIL"},
     };
     for (const SvfplayRow& row : rows) {
-        const std::string name = row.adapter;
-        const std::string adapter =
-            name == "rb"     ? server.RemoteBitbang()
-            : name == "xvc"  ? server.Xvc()
-            : name == "unix" ? "unix:" + socketPath
-                             : name;
-        std::vector<std::string> args = {(dir / "svfplay").string(), "--adapter", adapter};
+        std::vector<std::string> args = {(dir / "svfplay").string(), "--adapter", row.adapter};
         if (row.inEnvironment) {
-            args = {"VELTRA_BRIDGE_ADAPTER=" + adapter, args[0], "--controller",
+            args = {"VELTRA_BRIDGE_ADAPTER=" + row.adapter, args[0], "--controller",
                     (dir / "libveltra_bridge.so.2").string()};
         }
         args.insert(args.end(), {"--error-file", errors, kExamples + "/svf/" + row.svf});
-        const auto run = row.inEnvironment ? svftest::RunProcess("/usr/bin/env", args)
-                                           : svftest::RunProcess(args[0], {args.begin() + 1, args.end()});
+        const auto run = row.inEnvironment
+                             ? svftest::RunProcess("/usr/bin/env", args)
+                             : svftest::RunProcess(args[0], {args.begin() + 1, args.end()});
         EXPECT_EQ(run.exitCode, row.exitCode) << row.name << "\n" << run.out << run.err;
         EXPECT_NE((run.out + run.err).find(row.output), std::string::npos) << row.name;
     }
     // idcode_fail's ERROR file (the last run) as in-process.
     svftest::SimSession sim;
-    EXPECT_EQ(svftest::ReadFile(errors),
-              Play(Veltra_GetApi(), kExamples + "/svf/idcode_fail.svf", true).errorFile);
+    const std::string played = Play(Veltra_GetApi(), kExamples + "/svf/idcode_fail.svf", true);
+    EXPECT_EQ(kErrorFileHeading + svftest::ReadFile(errors),
+              played.substr(played.find(kErrorFileHeading)));
 }
 
 // Long DR scans (2 Mbit each) with TDO, so the transport is busy reading.
@@ -269,15 +197,8 @@ std::string LongScans(int count) {
     return svf;
 }
 
-struct FaultRow {
-    const char* name;
-    // Points the bridge at a faulty adapter; may start a fault of its own.
-    std::function<const VeltraApi*(std::function<void()>& fault)> setUp;
-    const char* text;  // what the transport says
-};
-
 TEST(BridgeE2e, TransportFaultsEndTheRunWithTheControllerFailure) {
-    Server server("");
+    ServeProcess server(ServeArgs(""));
     // A listener that never accepts: connecting works, nothing is answered.
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -289,35 +210,35 @@ TEST(BridgeE2e, TransportFaultsEndTheRunWithTheControllerFailure) {
     getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
     const std::string silentPort = std::to_string(ntohs(address.sin_port));
 
-    const FaultRow rows[] = {
-        {"server killed mid-shift",
-         [&](std::function<void()>& fault) {
-             fault = [&] {
-                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                 server.Kill();
-             };
-             return Over(server.RemoteBitbang());
-         },
+    const struct {
+        const char* name;
+        std::string adapter;  // empty: the MPSSE emulator, whose third read fails
+        bool killServer;      // 100 ms into the run
+        const char* text;     // what the transport says
+    } rows[] = {
+        {"server killed mid-shift", server.Address("remote_bitbang"), true,
          "Error: Shift DR failed; "},
-        {"no answer",
-         [&](std::function<void()>&) {
-             return Over("remote_bitbang:127.0.0.1:" + silentPort + ",timeout=200");
-         },
+        {"no answer", "remote_bitbang:127.0.0.1:" + silentPort + ",timeout=200", false,
          "Error: Shift DR failed; the adapter did not answer within 200 ms"},
-        {"USB read fails", [](std::function<void()>&) { return OverMpsse("", "generic", 3); },
+        {"USB read fails", "", false,
          "Error: Shift DR failed; MPSSE: USB read: emulated device gone"},
     };
     svftest::TempDir dir;
     const std::string svf = dir.Write("long.svf", LongScans(8));
-    for (const FaultRow& row : rows) {
-        std::function<void()> fault;
-        const VeltraApi* api = row.setUp(fault);
-        std::thread faulty(fault ? fault : [] {});
-        const Outcome o = Play(api, svf, false);
-        faulty.join();
-        EXPECT_EQ(o.returned, SVF_RETURN_ERROR) << row.name;
-        EXPECT_EQ(o.code, uint32_t{SVF_RESULT_CONTROLLER}) << row.name;
-        EXPECT_NE(o.messages.find(row.text), std::string::npos) << row.name << "\n" << o.messages;
+    const std::string failed = "returned " + std::to_string(SVF_RETURN_ERROR) + ", result code " +
+                               std::to_string(SVF_RESULT_CONTROLLER) + "\n";
+    for (const auto& row : rows) {
+        const VeltraApi* api =
+            row.adapter.empty() ? OverMpsse("", "generic", 3) : Over(row.adapter);
+        std::thread fault([&] {
+            if (!row.killServer) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            server.Stop();
+        });
+        const std::string outcome = Play(api, svf, false);
+        fault.join();
+        EXPECT_EQ(outcome.rfind(failed, 0), 0u) << row.name << "\n" << outcome;
+        EXPECT_NE(outcome.find(row.text), std::string::npos) << row.name << "\n" << outcome;
         bridge::CloseAdapter();
     }
     close(silent);

@@ -1,31 +1,20 @@
 // veltra-serve over its sockets, byte by byte: remote_bitbang and XVC 1.0
 // on the default board, malformed input, one client after another, shutdown.
 // Linux only, like the server. Every wait is bounded.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <arpa/inet.h>
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <random>
-#include <spawn.h>
-#include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
 
-#include "support/files.h"
+#include <random>
 
-extern char** environ;
+#include "sim/serve_process.h"
 
 namespace {
 
-constexpr int kWaitMs = 5000;
+using simtest::ServeProcess;
 constexpr uint32_t kIdcode = 0x0123A093;
 constexpr uint32_t kMaxVector = 16;  // bytes, as the server is started here
 
@@ -35,70 +24,52 @@ std::string Tick(int tms, int tdi, bool read = false) {
     return std::string(1, low) + (read ? "R" : "") + static_cast<char>(low + 4);
 }
 
-// Test-Logic-Reset, then Shift-DR: the IDCODE is shifted out next.
-std::string ToShiftDr() {
-    std::string bytes;
-    for (const int tms : {1, 1, 1, 1, 1, 0, 1, 0, 0}) bytes += Tick(tms, 0);
-    return bytes;
+// `bits` bits of `value` as '0' and '1', LSB first.
+std::string BitText(uint64_t value, int bits) {
+    std::string text;
+    for (int i = 0; i < bits; ++i) text += static_cast<char>('0' + (value >> i & 1));
+    return text;
 }
 
-// One XVC shift: LSB-first TMS and TDI vectors of `bits` bits.
-std::string XvcShift(const std::vector<int>& tms, const std::vector<int>& tdi) {
+// One XVC shift of the TMS and TDI levels in `tms` and `tdi` ('0' and '1').
+std::string XvcShift(const std::string& tms, const std::string& tdi) {
     const auto bits = static_cast<uint32_t>(tms.size());
     std::string command = "shift:";
     for (int i = 0; i < 4; ++i) command += static_cast<char>(bits >> (8 * i) & 0xFF);
-    for (const auto* vector : {&tms, &tdi}) {
+    for (const std::string* levels : {&tms, &tdi}) {
         std::string bytes((bits + 7) / 8, '\0');
         for (uint32_t i = 0; i < bits; ++i) {
-            if ((*vector)[i]) bytes[i / 8] = static_cast<char>(bytes[i / 8] | 1 << (i % 8));
+            bytes[i / 8] = static_cast<char>(bytes[i / 8] | ((*levels)[i] - '0') << (i % 8));
         }
         command += bytes;
     }
     return command;
 }
 
-// Reset, IR <- `opcode`, then a 32-bit DR scan of `value` back to Idle, as
-// TMS/TDI bit lists; the DR bits come out from bit `kDrFirstBit` on.
-constexpr uint32_t kDrFirstBit = 5 + 5 + 8 + 4;
-void ResetIrDr(uint32_t opcode, uint32_t value, std::vector<int>& tms, std::vector<int>& tdi) {
-    auto add = [&](int m, int d) { tms.push_back(m); tdi.push_back(d); };
-    for (int i = 0; i < 5; ++i) add(1, 0);
-    for (const int m : {0, 1, 1, 0, 0}) add(m, 0);             // Idle .. Shift-IR
-    for (int i = 0; i < 8; ++i) add(i == 7, opcode >> i & 1);  // the last bit leaves it
-    for (const int m : {1, 1, 0, 0}) add(m, 0);                // Update-IR .. Shift-DR
-    for (int i = 0; i < 32; ++i) add(i == 31, value >> i & 1);
-    add(1, 0), add(0, 0);                                      // Update-DR, Idle
-}
-
-uint32_t BitsAt(const std::string& vector, uint32_t first) {
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < 32; ++i) {
-        const uint32_t bit = first + i;
-        value |= static_cast<uint32_t>(vector[bit / 8] >> (bit % 8) & 1) << i;
-    }
-    return value;
-}
-
+// A client of "unix:PATH" or of a loopback TCP port.
 class Connection {
-public:
-    explicit Connection(int port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ok_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    explicit Connection(const std::string& unixPath) : fd_(socket(AF_UNIX, SOCK_STREAM, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        unixPath.copy(address.sun_path, sizeof address.sun_path - 1);
-        ok_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  public:
+    explicit Connection(const std::string& endpoint) {
+        sockaddr_storage address{};
+        socklen_t length = sizeof(sockaddr_in);
+        if (endpoint.rfind("unix:", 0) == 0) {
+            auto* local = reinterpret_cast<sockaddr_un*>(&address);
+            local->sun_family = AF_UNIX;
+            endpoint.copy(local->sun_path, sizeof local->sun_path - 1, 5);
+            length = sizeof(sockaddr_un);
+        } else {
+            auto* inet = reinterpret_cast<sockaddr_in*>(&address);
+            inet->sin_family = AF_INET;
+            inet->sin_port = htons(static_cast<uint16_t>(std::stoi(endpoint)));
+            inet->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
+        fd_ = socket(address.ss_family, SOCK_STREAM, 0);
+        EXPECT_EQ(connect(fd_, reinterpret_cast<sockaddr*>(&address), length), 0) << endpoint;
     }
     ~Connection() { close(fd_); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    bool ok() const { return ok_; }
     void Send(const std::string& bytes) const {
         ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
                   static_cast<ssize_t>(bytes.size()));
@@ -108,7 +79,7 @@ public:
         std::string bytes;
         char buffer[4096];
         pollfd entry{fd_, POLLIN, 0};
-        while (bytes.size() < count && poll(&entry, 1, kWaitMs) == 1) {
+        while (bytes.size() < count && poll(&entry, 1, simtest::kServeWaitMs) == 1) {
             const ssize_t got = recv(fd_, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
             if (got <= 0) break;
             bytes.append(buffer, static_cast<size_t>(got));
@@ -119,112 +90,39 @@ public:
     bool Closed() const {
         pollfd entry{fd_, POLLIN, 0};
         char byte = 0;
-        return poll(&entry, 1, kWaitMs) == 1 && recv(fd_, &byte, 1, 0) <= 0;
+        return poll(&entry, 1, simtest::kServeWaitMs) == 1 && recv(fd_, &byte, 1, 0) <= 0;
     }
 
-private:
-    int fd_;
-    bool ok_ = false;
+  private:
+    int fd_ = -1;
 };
 
-// veltra-serve as a child process, its output in files.
-class Server {
-public:
-    explicit Server(std::vector<std::string> args) {
-        const auto exe = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "veltra-serve";
-        args.insert(args.begin(), exe.string());
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, dir_.PathOf("out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, dir_.PathOf("err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        for (int waited = 0; waited < kWaitMs && pid_ > 0; waited += 10) {
-            const std::string out = Output();
-            if (std::count(out.begin(), out.end(), '\n') >= Listeners(args)) break;
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {  // refused to start
-                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                pid_ = -1;
-            }
-            usleep(10000);
-        }
-    }
-    ~Server() {
-        if (pid_ > 0) Stop();
-    }
-
-    // The port of the "<name> listening on 127.0.0.1:PORT" line; 0 if none.
-    int Port(const std::string& name) const {
-        const std::string out = Output();
-        const std::string key = name + " listening on 127.0.0.1:";
-        const size_t at = out.find(key);
-        return at == std::string::npos ? 0 : std::stoi(out.substr(at + key.size()));
-    }
-    std::string Output() const { return svftest::ReadFile(dir_.PathOf("out")); }
-    std::string Errors() const { return svftest::ReadFile(dir_.PathOf("err")); }
-
-    // SIGTERM; the exit status, -1 when it did not end in time.
-    int Stop() {
-        if (pid_ <= 0) return exitStatus_;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        for (int waited = 0; waited < kWaitMs; waited += 10) {
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            usleep(10000);
-        }
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return -1;
-    }
-
-private:
-    static long Listeners(const std::vector<std::string>& args) {
-        const long named = std::count(args.begin(), args.end(), "--remote-bitbang") +
-                           std::count(args.begin(), args.end(), "--xvc");
-        return named == 0 ? 2 : named;
-    }
-
-    svftest::TempDir dir_;
-    pid_t pid_ = -1;
-    int exitStatus_ = -1;
-};
-
-uint32_t ReadIdcodeBitbang(const Connection& c) {
-    std::string bytes = ToShiftDr();
+// Test-Logic-Reset, Shift-DR and 32 TDO bits read: the IDCODE as '0' and '1'.
+std::string ReadIdcodeBitbang(const Connection& c) {
+    std::string bytes;
+    for (const int tms : {1, 1, 1, 1, 1, 0, 1, 0, 0}) bytes += Tick(tms, 0);
     for (int i = 0; i < 32; ++i) bytes += Tick(i == 31, 0, true);
     c.Send(bytes);
-    const std::string answer = c.Receive(32);
-    uint32_t value = 0;
-    for (size_t i = 0; i < answer.size(); ++i) value |= static_cast<uint32_t>(answer[i] == '1') << i;
-    return answer.size() == 32 ? value : 0;
+    return c.Receive(32);
 }
 
-TEST(SimServe, RemoteBitbangReadsTheIdcodeAndIgnoresUnknownBytes) {
+TEST(SimServe, RemoteBitbangOnAUnixSocketReadsTheIdcodeAndIgnoresUnknownBytes) {
     svftest::TempDir dir;
-    Server server({"--update-log", dir.PathOf("log")});
-    ASSERT_NE(server.Port("remote_bitbang"), 0) << server.Output() << server.Errors();
-    ASSERT_NE(server.Port("xvc"), 0) << server.Output();
+    const std::string path = "unix:" + dir.PathOf("jtag.sock");
+    ServeProcess server({"--remote-bitbang", path, "--update-log", dir.PathOf("log")});
+    ASSERT_NE(server.Output().find("remote_bitbang listening on " + path), std::string::npos)
+        << server.Output() << server.Errors();
     {
-        Connection c(server.Port("remote_bitbang"));
-        ASSERT_TRUE(c.ok());
+        Connection c(path);
         c.Send("Bbxxz");  // blink, and two unknown bytes (one noted)
-        EXPECT_EQ(ReadIdcodeBitbang(c), kIdcode);
+        EXPECT_EQ(ReadIdcodeBitbang(c), BitText(kIdcode, 32));
         c.Send(Tick(1, 0));  // Update-DR
-        c.Send("tur");  // TRST pulse (with SRST, which has nothing to reset)
+        c.Send("tur");       // TRST pulse (with SRST, which has nothing to reset)
         c.Send("Q");
         EXPECT_TRUE(c.Closed());
     }
     EXPECT_EQ(server.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.PathOf("jtag.sock")));
     const std::string errors = server.Errors();
     EXPECT_NE(errors.find("ignoring unknown byte 0x78"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("0x78"), errors.rfind("0x78")) << errors;
@@ -233,15 +131,22 @@ TEST(SimServe, RemoteBitbangReadsTheIdcodeAndIgnoresUnknownBytes) {
 }
 
 TEST(SimServe, XvcAnswersAndEachClientStartsFromTheBoardAsLoaded) {
-    Server server({"--xvc", "0", "--max-vector", "16"});
+    ServeProcess server({"--max-vector", "16"});  // both protocols on ports the system picks
     const int port = server.Port("xvc");
     ASSERT_NE(port, 0) << server.Output() << server.Errors();
-    std::vector<int> tms, tdi;
-    constexpr uint32_t kScratchOpcode = 0x02;
-    ResetIrDr(kScratchOpcode, 0xDEADBEEF, tms, tdi);
+    ASSERT_NE(server.Port("remote_bitbang"), 0) << server.Output();
+    // Reset, IR <- 02 (the scratch register), two clocks in Idle, a DR scan
+    // of DEADBEEF and back to Idle: the DR's TDO is bytes 3 to 6 of the answer.
+    const std::string tms =
+        "11111"
+        "01100"
+        "00000001"
+        "100100" +
+        std::string(31, '0') + "110";
+    const std::string tdi = std::string(10, '0') + BitText(0x02, 8) + std::string(6, '0') +
+                            BitText(0xDEADBEEF, 32) + "00";
     for (int client = 0; client < 2; ++client) {
-        Connection c(port);
-        ASSERT_TRUE(c.ok());
+        Connection c(std::to_string(port));
         c.Send("getinfo:");
         EXPECT_EQ(c.Receive(18), "xvcServer_v1.0:16\n");
         c.Send(std::string("settck:") + std::string("\x64\0\0\0", 4));
@@ -249,25 +154,25 @@ TEST(SimServe, XvcAnswersAndEachClientStartsFromTheBoardAsLoaded) {
         // The scratch register starts at 0 for every client, and keeps a write.
         const std::string shift = XvcShift(tms, tdi);
         c.Send(shift + shift);  // two commands in one go
-        const std::string tdo = c.Receive(2 * ((tms.size() + 7) / 8));
-        ASSERT_EQ(tdo.size(), 2 * ((tms.size() + 7) / 8)) << client;
-        EXPECT_EQ(BitsAt(tdo, kDrFirstBit), 0u) << client;
-        EXPECT_EQ(BitsAt(tdo.substr(tdo.size() / 2), kDrFirstBit), 0xDEADBEEFu) << client;
+        const std::string tdo = c.Receive(16);
+        ASSERT_EQ(tdo.size(), 16u) << client;
+        EXPECT_EQ(tdo.substr(3, 4), std::string(4, '\0')) << client;
+        EXPECT_EQ(tdo.substr(11, 4), "\xEF\xBE\xAD\xDE") << client;
     }
     EXPECT_EQ(server.Stop(), 0);
 }
 
 TEST(SimServe, MalformedInputClosesOnlyThatConnection) {
-    Server server({"--remote-bitbang", "0", "--xvc", "0", "--max-vector",
-                   std::to_string(kMaxVector)});
+    ServeProcess server(
+        {"--remote-bitbang", "0", "--xvc", "0", "--max-vector", std::to_string(kMaxVector)});
     const int bitbang = server.Port("remote_bitbang");
     const int xvc = server.Port("xvc");
     ASSERT_NE(xvc, 0) << server.Output() << server.Errors();
     std::mt19937 random(12);
     std::string noise(1 << 14, '\0');
     for (char& byte : noise) byte = static_cast<char>(random());
-    const std::string oversize = XvcShift(std::vector<int>(kMaxVector * 8 + 1, 0),
-                                          std::vector<int>(kMaxVector * 8 + 1, 0));
+    const std::string oversize =
+        XvcShift(std::string(kMaxVector * 8 + 1, '0'), std::string(kMaxVector * 8 + 1, '0'));
     struct Case {
         const char* name;
         int port;
@@ -285,15 +190,14 @@ TEST(SimServe, MalformedInputClosesOnlyThatConnection) {
     };
     for (const Case& test : cases) {
         {
-            Connection c(test.port);
-            ASSERT_TRUE(c.ok()) << test.name;
+            Connection c(std::to_string(test.port));
             c.Send(test.bytes);
             if (test.closedByServer) {
                 EXPECT_TRUE(c.Closed()) << test.name;
             }
         }  // the client leaves, answers unread
-        Connection next(bitbang);
-        EXPECT_EQ(ReadIdcodeBitbang(next), kIdcode) << "after " << test.name;
+        Connection next(std::to_string(bitbang));
+        EXPECT_EQ(ReadIdcodeBitbang(next), BitText(kIdcode, 32)) << "after " << test.name;
     }
     EXPECT_EQ(server.Stop(), 0);
     const std::string errors = server.Errors();
@@ -303,26 +207,12 @@ TEST(SimServe, MalformedInputClosesOnlyThatConnection) {
     }
 }
 
-TEST(SimServe, UnixSocketAndCleanShutdown) {
-    svftest::TempDir dir;
-    const std::string path = dir.PathOf("jtag.sock");
-    Server server({"--remote-bitbang", "unix:" + path});
-    ASSERT_NE(server.Output().find("remote_bitbang listening on unix:" + path), std::string::npos)
-        << server.Output() << server.Errors();
-    {
-        Connection c(path);
-        ASSERT_TRUE(c.ok());
-        EXPECT_EQ(ReadIdcodeBitbang(c), kIdcode);
-    }
-    EXPECT_EQ(server.Stop(), 0);
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
 TEST(SimServe, RefusesBadCommandLines) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--xvc", "unix:/tmp/x"}, {"--remote-bitbang", "99999"},
-          {"--tap", "33"}, {"--board", "/no/such/board.toml"}}) {
-        Server server(args);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--xvc", "unix:/tmp/x"},
+                                                 {"--remote-bitbang", "99999"},
+                                                 {"--tap", "33"},
+                                                 {"--board", "/no/such/board.toml"}}) {
+        ServeProcess server(args);
         EXPECT_NE(server.Stop(), 0) << args[0];
         EXPECT_EQ(server.Port("remote_bitbang"), 0) << args[0];
     }

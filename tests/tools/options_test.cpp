@@ -33,7 +33,7 @@ Options ParseOk(Args options) {
     options.insert(options.begin(), "svfplay");
     options.push_back("file.svf");
     const ParseOutcome outcome = ParseCommandLine(options);
-    EXPECT_EQ(outcome.kind, ParseOutcome::Kind::Run) << outcome.text;
+    EXPECT_EQ(outcome.kind, ParseOutcome::Kind::kRun) << outcome.text;
     return outcome.options;
 }
 
@@ -97,7 +97,7 @@ TEST(SvfplayOptions, ValuesLandInTheirFields) {
     // Absolute paths are never taken for options.
     const ParseOutcome paths =
         ParseCommandLine({"svfplay", "--error-file", "/tmp/x.err", "/work/file.svf"});
-    ASSERT_EQ(paths.kind, ParseOutcome::Kind::Run) << paths.text;
+    ASSERT_EQ(paths.kind, ParseOutcome::Kind::kRun) << paths.text;
     EXPECT_EQ(paths.options.svfFile, "/work/file.svf");
     EXPECT_EQ(paths.options.errorFile, "/tmp/x.err");
 }

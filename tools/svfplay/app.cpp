@@ -217,9 +217,9 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
 int RunSvfplay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ParseOutcome parsed = ParseCommandLine(args);
     switch (parsed.kind) {
-        case ParseOutcome::Kind::Help: out << parsed.text; return 0;
-        case ParseOutcome::Kind::Version: WriteVersions(parsed.options, out); return 0;
-        case ParseOutcome::Kind::Error:
+        case ParseOutcome::Kind::kHelp: out << parsed.text; return 0;
+        case ParseOutcome::Kind::kVersion: WriteVersions(parsed.options, out); return 0;
+        case ParseOutcome::Kind::kError:
             err << parsed.text << '\n';
             if (parsed.json) {
                 std::string reason = parsed.text.substr(0, parsed.text.find('\n'));
@@ -228,7 +228,7 @@ int RunSvfplay(const std::vector<std::string>& args, std::ostream& out, std::ost
                 Refuse(true, {SVF_RESULT_BAD_JOB, reason}, out, ignored);
             }
             return kExitError;
-        case ParseOutcome::Kind::Run: break;
+        case ParseOutcome::Kind::kRun: break;
     }
     return RunJob(parsed.options, out, err);
 }

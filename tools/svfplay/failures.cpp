@@ -44,7 +44,7 @@ const char* RegisterName(const FailureRecord& r) { return r.instructionRegister 
 
 std::string Where(const FailureRecord& r) {
     std::string where;
-    if (r.source == FailureRecord::Source::Controller) {
+    if (r.source == FailureRecord::Source::kController) {
         return RegisterName(r) + std::string(" scan on TAP ") + std::to_string(r.tap) + ", " +
                std::to_string(r.bitCount) + " bits";
     }
@@ -99,7 +99,7 @@ FailureList ErrorFileFailures(const std::string& path, uint32_t limit) {
                 static_cast<uint32_t>(scan ? Number(first.substr(sizeof kScanRecord - 1)) : 0);
             if (second != kCommandField) {  // syntax 1.3: a record per statement
                 Keep(list, open, limit);
-                open.emplace().source = FailureRecord::Source::ErrorFile;
+                open.emplace().source = FailureRecord::Source::kErrorFile;
                 open->tap = tap;
                 continue;
             }
@@ -110,7 +110,7 @@ FailureList ErrorFileFailures(const std::string& path, uint32_t limit) {
             words >> command >> pinWord >> pin >> offsetWord >> offset;
             if (!open || open->command != command || open->tap != tap) {
                 Keep(list, open, limit);
-                open.emplace().source = FailureRecord::Source::ErrorFile;
+                open.emplace().source = FailureRecord::Source::kErrorFile;
                 open->tap = tap;
                 open->command = command;
             }
@@ -156,7 +156,7 @@ nlohmann::json FailuresJson(const FailureList& list) {
     for (const FailureRecord& r : list.records) {
         nlohmann::json record = {
             {"tap", r.tap}, {"failingBitCount", r.failingBitCount}, {"failingBits", r.failingBits}};
-        if (r.source == FailureRecord::Source::Controller) {
+        if (r.source == FailureRecord::Source::kController) {
             record["source"] = "controller";
             record["register"] = RegisterName(r);
             record["bitCount"] = r.bitCount;

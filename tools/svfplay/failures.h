@@ -17,8 +17,8 @@
 namespace svfplay {
 
 struct FailureRecord {
-    enum class Source { Controller, ErrorFile };
-    Source source = Source::Controller;
+    enum class Source { kController, kErrorFile };
+    Source source = Source::kController;
     uint32_t tap = 0;                  // 0: a PIO check
     bool instructionRegister = false;  // controller records: IR or DR scan
     uint64_t bitCount = 0;             // controller records

@@ -229,16 +229,16 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::CallForHelp&) {
-        outcome.kind = ParseOutcome::Kind::Help;
+        outcome.kind = ParseOutcome::Kind::kHelp;
         outcome.text = app.help();
         return outcome;
     } catch (const CLI::ParseError& e) {
         // --version needs no file.
         if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && app.count("--version") > 0) {
-            outcome.kind = ParseOutcome::Kind::Version;
+            outcome.kind = ParseOutcome::Kind::kVersion;
             return outcome;
         }
-        outcome.kind = ParseOutcome::Kind::Error;
+        outcome.kind = ParseOutcome::Kind::kError;
         outcome.text =
             std::string("svfplay: error: ") + e.what() + "\nRun with --help for more information.";
         return outcome;
@@ -254,7 +254,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
     if (app.count("--gang") > 0) o.gang = raw.gang;
     if (o.quiet) o.verbosity = SVF_LEVEL_ERROR;
     outcome.kind =
-        app.count("--version") > 0 ? ParseOutcome::Kind::Version : ParseOutcome::Kind::Run;
+        app.count("--version") > 0 ? ParseOutcome::Kind::kVersion : ParseOutcome::Kind::kRun;
     return outcome;
 }
 

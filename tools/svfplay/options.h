@@ -58,8 +58,8 @@ struct Options {
 // Outcome of parsing: run with `options`, or show `text` (help on stdout,
 // an error on stderr) and exit.
 struct ParseOutcome {
-    enum class Kind { Run, Help, Version, Error };
-    Kind kind = Kind::Error;
+    enum class Kind { kRun, kHelp, kVersion, kError };
+    Kind kind = Kind::kError;
     Options options;
     std::string text;
     bool json = false;  // --json was on the command line, even a bad one
