@@ -9,38 +9,38 @@
 #if defined(_WIN32)
 #include <windows.h>
 typedef HMODULE Library;
-static Library OpenLibrary(const char *name) { return LoadLibraryA(name); }
-static void *Symbol(Library library, const char *name) {
+static Library OpenLibrary(const char* name) { return LoadLibraryA(name); }
+static void* Symbol(Library library, const char* name) {
     FARPROC address = GetProcAddress(library, name);
-    void *pointer;
+    void* pointer;
     memcpy(&pointer, &address, sizeof pointer);
     return pointer;
 }
 #else
 #include <dlfcn.h>
-typedef void *Library;
-static Library OpenLibrary(const char *name) {
+typedef void* Library;
+static Library OpenLibrary(const char* name) {
     char path[512];
     snprintf(path, sizeof path, "./%s", name);
     return dlopen(path, RTLD_NOW);
 }
-static void *Symbol(Library library, const char *name) { return dlsym(library, name); }
+static void* Symbol(Library library, const char* name) { return dlsym(library, name); }
 #endif
 
 /* A function pointer from the library; copied, as C has no cast for it. */
-static void Load(Library library, const char *name, void *function, size_t size) {
-    void *address = Symbol(library, name);
+static void Load(Library library, const char* name, void* function, size_t size) {
+    void* address = Symbol(library, name);
     memcpy(function, &address, size);
 }
 
 static int failures = 0;
 
-#define CHECK(condition)                                                    \
-    do {                                                                    \
-        if (!(condition)) {                                                 \
+#define CHECK(condition)                                                                  \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                     \
-        }                                                                   \
+            ++failures;                                                                   \
+        }                                                                                 \
     } while (0)
 
 /* ---- a controller table whose every slot succeeds and captures zeros ---- */
@@ -48,27 +48,60 @@ static int failures = 0;
 static unsigned calls = 0;
 static uint32_t info_record[VELTRA_INFO_WORDS];
 
-static const char *GetErrorText(void) { return "no error"; }
-static uint32_t TapCall(uint32_t tap) { (void)tap; ++calls; return VELTRA_OK; }
-static uint32_t TapState(uint32_t tap, uint32_t code) { (void)tap; (void)code; ++calls; return VELTRA_OK; }
-static uint32_t Value(uint32_t value) { (void)value; ++calls; return VELTRA_OK; }
-static uint32_t TapValue(uint32_t tap, uint32_t value) { (void)tap; (void)value; ++calls; return VELTRA_OK; }
-static uint32_t Wait(uint32_t amount, uint32_t unit) { (void)amount; (void)unit; ++calls; return VELTRA_OK; }
-static uint32_t Shift(uint32_t tap, const uint16_t *tdi, uint32_t bits, uint16_t *tdo) {
-    (void)tap; (void)tdi;
+static const char* GetErrorText(void) { return "no error"; }
+static uint32_t TapCall(uint32_t tap) {
+    (void)tap;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t TapState(uint32_t tap, uint32_t code) {
+    (void)tap;
+    (void)code;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t Value(uint32_t value) {
+    (void)value;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t TapValue(uint32_t tap, uint32_t value) {
+    (void)tap;
+    (void)value;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t Wait(uint32_t amount, uint32_t unit) {
+    (void)amount;
+    (void)unit;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t Shift(uint32_t tap, const uint16_t* tdi, uint32_t bits, uint16_t* tdo) {
+    (void)tap;
+    (void)tdi;
     if (tdo != NULL) memset(tdo, 0, ((bits + 15) / 16) * sizeof *tdo);
     ++calls;
     return VELTRA_OK;
 }
-static uint32_t ShiftCompare(uint32_t tap, const uint16_t *tdi, uint32_t bits, uint16_t *tdo,
-                             const uint16_t *expected, const uint16_t *mask) {
-    (void)expected; (void)mask;
+static uint32_t ShiftCompare(uint32_t tap, const uint16_t* tdi, uint32_t bits, uint16_t* tdo,
+                             const uint16_t* expected, const uint16_t* mask) {
+    (void)expected;
+    (void)mask;
     return Shift(tap, tdi, bits, tdo);
 }
-static uint32_t CompareResult(uint32_t *mask) { *mask = 0; ++calls; return VELTRA_OK; }
-static uint32_t Info(const uint32_t **record) { *record = info_record; ++calls; return VELTRA_OK; }
+static uint32_t CompareResult(uint32_t* mask) {
+    *mask = 0;
+    ++calls;
+    return VELTRA_OK;
+}
+static uint32_t Info(const uint32_t** record) {
+    *record = info_record;
+    ++calls;
+    return VELTRA_OK;
+}
 
-static void FillTable(VeltraApi *api) {
+static void FillTable(VeltraApi* api) {
     memset(api, 0, sizeof *api);
     api->GetErrorText = GetErrorText;
     api->ResetTap = api->PulseTrst = TapCall;
@@ -89,7 +122,7 @@ static void FillTable(VeltraApi *api) {
 
 static char last_text[1024];
 
-static void OnMessage(void *context, const SvfMessage *message) {
+static void OnMessage(void* context, const SvfMessage* message) {
     (void)context;
     strncpy(last_text, message->text, sizeof last_text - 1);
 }
@@ -101,7 +134,7 @@ int main(void) {
     SvfReport report;
     SvfInfo info;
     VeltraApi api;
-    const char *lines[] = {"SIR 8 TDI (01) TDO (00);", "RUNTEST 10 TCK;", "SDR 32 TDI (0);", NULL};
+    const char* lines[] = {"SIR 8 TDI (01) TDO (00);", "RUNTEST 10 TCK;", "SDR 32 TDI (0);", NULL};
 
     CHECK(library != NULL);
     if (library == NULL) return 1;

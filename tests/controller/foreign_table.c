@@ -7,7 +7,7 @@ __declspec(dllexport)
 #else
 __attribute__((visibility("default")))
 #endif
-const VeltraApi* ForeignTable(void) {
+    const VeltraApi* ForeignTable(void) {
     static const VeltraApi table;
     return &table;
 }

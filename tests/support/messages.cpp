@@ -30,7 +30,8 @@ void MessageLog::AbortAfterPolls(int pollsBeforeAbort) { abortAfter_ = pollsBefo
 std::vector<std::string> MessageLog::Texts(int kind) const {
     std::vector<std::string> texts;
     for (const RecordedMessage& message : messages_) {
-        if (kind < 0 ? message.kind != SVF_MESSAGE_LINE : message.kind == static_cast<uint32_t>(kind)) {
+        if (kind < 0 ? message.kind != SVF_MESSAGE_LINE
+                     : message.kind == static_cast<uint32_t>(kind)) {
             texts.push_back(message.text);
         }
     }

@@ -18,7 +18,7 @@ struct RecordedMessage {
 };
 
 class MessageLog {
-public:
+  public:
     explicit MessageLog(int32_t verbosity = 3);
     MessageLog(const MessageLog&) = delete;
     MessageLog& operator=(const MessageLog&) = delete;
@@ -41,7 +41,7 @@ public:
     void AbortAfterPolls(int pollsBeforeAbort);
     int abortPolls() const { return abortPolls_; }
 
-private:
+  private:
     static void OnMessage(void* context, const SvfMessage* message);
     static int32_t OnAbortPoll(void* context);
 

@@ -12,7 +12,7 @@ namespace svftest {
 // Resets veltra-sim (default board, empty trace, no scripts) on construction
 // and again on destruction.
 class SimSession {
-public:
+  public:
     SimSession();
     ~SimSession();
     SimSession(const SimSession&) = delete;

@@ -66,7 +66,8 @@ int32_t RunSvf(const std::string& svfText, SvfInfo& info, MessageLog& log, const
 }
 
 #if !defined(_WIN32)
-ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log, const std::function<int32_t()>& job) {
+ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log,
+                              const std::function<int32_t()>& job) {
     int fds[2];
     if (pipe(fds) != 0) return {};
     if (fork() == 0) {
@@ -74,14 +75,18 @@ ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log, const std::funct
         const rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
         setrlimit(RLIMIT_FSIZE, &limit);
         const int32_t result = job();
-        std::string summary = std::to_string(result) + " " + std::to_string(log.report()->resultCode);
+        std::string summary =
+            std::to_string(result) + " " + std::to_string(log.report()->resultCode);
         for (const std::string& error : log.Errors()) summary += "\n" + error;
-        _exit(write(fds[1], summary.data(), summary.size()) == static_cast<ssize_t>(summary.size()) ? 0 : 1);
+        _exit(write(fds[1], summary.data(), summary.size()) == static_cast<ssize_t>(summary.size())
+                  ? 0
+                  : 1);
     }
     close(fds[1]);
     std::string summary;
     char chunk[4096];
-    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) summary.append(chunk, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;)
+        summary.append(chunk, static_cast<size_t>(n));
     close(fds[0]);
     wait(nullptr);
     ChildRun run;

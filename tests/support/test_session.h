@@ -17,7 +17,7 @@ namespace svftest {
 // 1000 kHz, with the TAP just reset, reading `lines` from memory. The
 // controller is veltra-sim (reset it with a SimSession first).
 class TestSession {
-public:
+  public:
     TestSession(MessageLog& log, std::vector<std::string> lines = {});
     TestSession(const TestSession&) = delete;
     TestSession& operator=(const TestSession&) = delete;
@@ -27,7 +27,7 @@ public:
     // Replaces the remaining input with `lines` (line numbers go on).
     void SetLines(std::vector<std::string> lines);
 
-private:
+  private:
     std::vector<std::string> lines_;
     std::vector<const char*> pointers_;
     svf::SvfSession session_;
@@ -60,7 +60,8 @@ struct ChildRun {
 // Runs `job` in a child process whose files cannot grow beyond `limitBytes`
 // (RLIMIT_FSIZE, SIGXFSZ ignored: a write past the limit fails as on a full
 // disk). `log` is the job's message log.
-ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log, const std::function<int32_t()>& job);
+ChildRun RunWithFileSizeLimit(long limitBytes, MessageLog& log,
+                              const std::function<int32_t()>& job);
 #endif
 
 }  // namespace svftest
