@@ -48,7 +48,8 @@ FileFacts Measure(const std::string& path) {
     while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
         const auto got = static_cast<size_t>(in.gcount());
         bytes += got;
-        facts.statements += static_cast<uint64_t>(std::count(block.data(), block.data() + got, ';'));
+        facts.statements +=
+            static_cast<uint64_t>(std::count(block.data(), block.data() + got, ';'));
     }
     facts.megabytes = static_cast<double>(bytes) / 1e6;
     return facts;
@@ -86,12 +87,12 @@ int RunFile(const std::string& path, const Options& options) {
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("%-28s %8.1f MB %9llu stmts %8.3f s %8.1f MB/s %11.0f stmts/s %8.1f MB peak"
-                " (%s)\n",
-                path.c_str(), facts.megabytes, static_cast<unsigned long long>(facts.statements),
-                best, facts.megabytes / best, static_cast<double>(facts.statements) / best,
-                static_cast<double>(usage.ru_maxrss) / 1024.0,
-                result == SVF_RETURN_PASS ? "PASS" : "FAIL");
+    std::printf(
+        "%-28s %8.1f MB %9llu stmts %8.3f s %8.1f MB/s %11.0f stmts/s %8.1f MB peak"
+        " (%s)\n",
+        path.c_str(), facts.megabytes, static_cast<unsigned long long>(facts.statements), best,
+        facts.megabytes / best, static_cast<double>(facts.statements) / best,
+        static_cast<double>(usage.ru_maxrss) / 1024.0, result == SVF_RETURN_PASS ? "PASS" : "FAIL");
     return 0;
 }
 
@@ -118,7 +119,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench_scans FILE... [--repeat N] [--long-dr] [--error-file PATH]\n");
+        std::fprintf(stderr,
+                     "usage: bench_scans FILE... [--repeat N] [--long-dr] [--error-file PATH]\n");
         return 2;
     }
     int failures = 0;

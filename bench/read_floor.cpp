@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
             const int value = kDigitValue[chunk[i]];
             if (value == kNoDigit) continue;
             // Rotate so that every digit ever read stays in the checksum.
-            bits = (bits << kDigitBits | bits >> (kWordBits - kDigitBits)) ^ static_cast<uint64_t>(value);
+            bits = (bits << kDigitBits | bits >> (kWordBits - kDigitBits)) ^
+                   static_cast<uint64_t>(value);
             ++digits;
         }
     }

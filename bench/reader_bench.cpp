@@ -29,12 +29,14 @@ const char* LineAt(long index) { return kLines[static_cast<size_t>(index) % kLin
 
 // Written once per process, removed at exit.
 class GeneratedFile {
-public:
+  public:
     GeneratedFile() {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("svf_reader_bench_" + std::to_string(std::hash<std::string>{}(
-                                             std::filesystem::current_path().string())) + ".svf"))
-                    .string();
+        path_ =
+            (std::filesystem::temp_directory_path() /
+             ("svf_reader_bench_" +
+              std::to_string(std::hash<std::string>{}(std::filesystem::current_path().string())) +
+              ".svf"))
+                .string();
         std::FILE* file = std::fopen(path_.c_str(), "w");
         if (file == nullptr) return;
         for (long i = 0; i < kFileLines; ++i) {
@@ -54,7 +56,7 @@ public:
     const std::string& path() const { return path_; }
     long bytes() const { return bytes_; }
 
-private:
+  private:
     std::string path_;
     long bytes_ = 0;
 };
@@ -73,7 +75,8 @@ long ReadAllTokens(svf::SvfSession& session) {
 
 void SetRates(benchmark::State& state, long lines, double bytes, long tokens) {
     using benchmark::Counter;
-    state.counters["lines/s"] = Counter(static_cast<double>(lines), Counter::kIsIterationInvariantRate);
+    state.counters["lines/s"] =
+        Counter(static_cast<double>(lines), Counter::kIsIterationInvariantRate);
     state.counters["MB/s"] = Counter(bytes / 1e6, Counter::kIsIterationInvariantRate);
     state.counters["tokens"] = Counter(static_cast<double>(tokens));
 }

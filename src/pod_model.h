@@ -11,8 +11,8 @@
 
 namespace svf {
 
-inline constexpr uint32_t kMaxPodPins = 20;     // mapped pins, and PIOMAP columns
-inline constexpr uint32_t kPodTaps = 4;         // TAPs with I/O pins (1..4); 0 = pod signals
+inline constexpr uint32_t kMaxPodPins = 20;  // mapped pins, and PIOMAP columns
+inline constexpr uint32_t kPodTaps = 4;      // TAPs with I/O pins (1..4); 0 = pod signals
 inline constexpr uint32_t kPinsPerTap = 4;
 
 enum PinDirection : uint32_t { kDirectionIn = 0, kDirectionOut = 1, kDirectionInOut = 2 };
@@ -23,7 +23,7 @@ struct PodPin {
     std::string logicalName;  // empty for a TAP I/O pin
     char value = '0';         // last pattern character; 'H'/'L' for a TAP I/O pin
     uint32_t direction = kDirectionInOut;
-    uint32_t column = 0;      // PIOMAP column 1..20; 0 for a TAP I/O pin
+    uint32_t column = 0;  // PIOMAP column 1..20; 0 for a TAP I/O pin
 };
 
 // byTap table of one TAP: the mapped pins placed in PIOMAP columns, by pin

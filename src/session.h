@@ -23,8 +23,8 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // ---------------------------------------------------------------- constants
 
-inline constexpr int kMaxLineLength = 500;                   // characters before the line end
-inline constexpr int kLineBufferSize = kMaxLineLength + 2;   // line, line end, terminator
+inline constexpr int kMaxLineLength = 500;                  // characters before the line end
+inline constexpr int kLineBufferSize = kMaxLineLength + 2;  // line, line end, terminator
 inline constexpr int kMaxStatePath = 24;
 inline constexpr uint32_t kMaxFrequencyUnlimited = 0x7FFFFFFF;
 
@@ -90,8 +90,8 @@ struct JobOptions {
     bool useBuffering = true;
     bool tckIdleControl = true;
     bool gangingActive = false;
-    uint32_t gangMask = 0;         // bit n-1 = TAP n
-    uint32_t initialFrequency = 0; // controller's frequency at start, 0 = unknown
+    uint32_t gangMask = 0;          // bit n-1 = TAP n
+    uint32_t initialFrequency = 0;  // controller's frequency at start, 0 = unknown
     bool keepMappedPins = false;
 };
 
@@ -146,9 +146,9 @@ struct TapStates {
 };
 
 struct FrequencyState {
-    int32_t maxFrequency = 0;  // kHz
-    int32_t frequency = 0;     // kHz, last requested from the controller
-    uint32_t tckFrequency = 0; // kHz used to time TCK cycles, 0 = not known
+    int32_t maxFrequency = 0;   // kHz
+    int32_t frequency = 0;      // kHz, last requested from the controller
+    uint32_t tckFrequency = 0;  // kHz used to time TCK cycles, 0 = not known
     bool fixedFrequency = false;
     bool frequencyLimitNote = false;
     uint32_t correctionMode = 2;

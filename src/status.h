@@ -26,21 +26,21 @@ enum class Status : uint8_t {
     kIllegalState,           // illegal state transition
     kConnectionBitsUndefined,
     kInternal,
-    kControllerFailed,       // a controller call failed (reported with its text)
-    kAborted,                // the host asked to abort
-    kCnnFile,                // the CNN file or its connection is not usable
-    kBadJob,                 // the job record is not usable
-    kLibraryTooOld,          // PIO asked of a controller library older than 1.7
+    kControllerFailed,  // a controller call failed (reported with its text)
+    kAborted,           // the host asked to abort
+    kCnnFile,           // the CNN file or its connection is not usable
+    kBadJob,            // the job record is not usable
+    kLibraryTooOld,     // PIO asked of a controller library older than 1.7
     kNoMemory,
-    kRunFailures,            // run completed, the player counted mismatches
+    kRunFailures,  // run completed, the player counted mismatches
     kPioTooManyPins,
-    kPioPinDefined,          // the pod pin is mapped already
-    kPioNameDefined,         // the logical name is used already
+    kPioPinDefined,   // the pod pin is mapped already
+    kPioNameDefined,  // the logical name is used already
     kPioMapSyntax,
     kPioDriveOnReadPin,
     kPioReadOnDrivePin,
-    kPioPinInUse,            // a PIOMAP column holds an I/O pin the controller uses
-    kPioControllerFailed,    // SetPodSignal or AccessPioPins failed: the code is its answer
+    kPioPinInUse,          // a PIOMAP column holds an I/O pin the controller uses
+    kPioControllerFailed,  // SetPodSignal or AccessPioPins failed: the code is its answer
 };
 using enum Status;
 

@@ -40,20 +40,20 @@ extern "C" {
 #define VELTRA_BRIDGE_API __attribute__((visibility("default")))
 
 /* The controller table (the convention every controller library follows). */
-VELTRA_BRIDGE_API const VeltraApi *Veltra_GetApi(void);
+VELTRA_BRIDGE_API const VeltraApi* Veltra_GetApi(void);
 
 /* Connects to the adapter named by `adapter` (see above), replacing any
  * adapter opened before. 0 on success; else nonzero and VeltraBridge_LastError
  * tells why. */
-VELTRA_BRIDGE_API int32_t VeltraBridge_Open(const char *adapter);
-VELTRA_BRIDGE_API const char *VeltraBridge_LastError(void);
+VELTRA_BRIDGE_API int32_t VeltraBridge_Open(const char* adapter);
+VELTRA_BRIDGE_API const char* VeltraBridge_LastError(void);
 
 /* Lets the adapter go (a remote_bitbang server is told the client leaves). */
 VELTRA_BRIDGE_API void VeltraBridge_Close(void);
 #endif
 
-typedef int32_t (*VeltraBridgeOpenFunction)(const char *adapter);
-typedef const char *(*VeltraBridgeLastErrorFunction)(void);
+typedef int32_t (*VeltraBridgeOpenFunction)(const char* adapter);
+typedef const char* (*VeltraBridgeLastErrorFunction)(void);
 
 #ifdef __cplusplus
 }

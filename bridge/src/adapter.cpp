@@ -51,7 +51,8 @@ bool Parse(const std::string& adapter, Request& request, std::string& error) {
         const size_t equals = option.find('=');
         const std::string name = option.substr(0, equals);
         const std::string value = equals == std::string::npos ? "" : option.substr(equals + 1);
-        if (name == "timeout" && Number(value, 10, request.timeoutMs) && request.timeoutMs > 0) continue;
+        if (name == "timeout" && Number(value, 10, request.timeoutMs) && request.timeoutMs > 0)
+            continue;
         if (name == "layout" && !value.empty()) {
             request.layout = value;
         } else if (name == "serial" && !value.empty()) {
@@ -93,7 +94,8 @@ bool Parse(const std::string& adapter, Request& request, std::string& error) {
 }
 
 bool Connect(const Request& request, Socket& socket, std::string& error) {
-    if (request.fields[0] == "unix") return socket.ConnectUnix(request.fields[1], request.timeoutMs, error);
+    if (request.fields[0] == "unix")
+        return socket.ConnectUnix(request.fields[1], request.timeoutMs, error);
     return socket.ConnectTcp(request.fields[0], request.fields[1], request.timeoutMs, error);
 }
 

@@ -37,8 +37,7 @@ void Bits::Append(bool value, size_t n) {
     for (size_t i = 0; i < n % 8; ++i) PushBack(value);
 }
 
-void Bits::AppendWords(const uint16_t* words, size_t first, size_t n, bool fill,
-                       bool invert) {
+void Bits::AppendWords(const uint16_t* words, size_t first, size_t n, bool fill, bool invert) {
     if (words == nullptr) {
         Append(fill, n);
         return;

@@ -22,7 +22,7 @@ enum class Ending : uint8_t { StopState, Pause };
 struct ShiftRequest {
     Register reg = Register::Dr;
     Ending ending = Ending::StopState;
-    const uint16_t* tdi = nullptr;       // null: zeros
+    const uint16_t* tdi = nullptr;  // null: zeros
     uint64_t bitCount = 0;
     uint16_t* tdo = nullptr;             // null: nothing captured
     const uint16_t* expected = nullptr;  // null: nothing compared
@@ -30,7 +30,7 @@ struct ShiftRequest {
 };
 
 class Engine {
-public:
+  public:
     explicit Engine(std::unique_ptr<Transport> transport);
     ~Engine();
     Engine(const Engine&) = delete;
@@ -58,7 +58,7 @@ public:
     const std::string& Error() const { return transport_->Error(); }
     bool Failed() const { return failed_; }
 
-private:
+  private:
     struct Capture {
         size_t first;  // position in the batch
         size_t count;

@@ -25,7 +25,7 @@ struct FtdiDeleter {
 };
 
 class LibFtdiPort final : public FtdiPort {
-public:
+  public:
     LibFtdiPort(ftdi_context* ftdi, int timeoutMs) : ftdi_(ftdi), timeoutMs_(timeoutMs) {}
 
     bool Write(const uint8_t* data, size_t size, std::string& error) override {
@@ -56,7 +56,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool Failed(std::string& error, const char* what) {
         error = std::string(what) + ": " + ftdi_get_error_string(ftdi_.get());
         return false;

@@ -10,7 +10,7 @@
 namespace bridge {
 
 class FtdiPort {
-public:
+  public:
     virtual ~FtdiPort() = default;
     // Every byte written, or false and the reason.
     virtual bool Write(const uint8_t* data, size_t size, std::string& error) = 0;

@@ -34,7 +34,7 @@ constexpr size_t kMaxBytesPerCommand = 65536;
 constexpr size_t kMaxTmsBits = 7;
 constexpr size_t kChipReadBuffer = 4096;  // smallest read buffer of the three chips
 constexpr size_t kMaxAnswerPerCommand = 1024;
-constexpr uint32_t kBaseKhz = 30000;      // 60 MHz / 2, divide-by-5 off
+constexpr uint32_t kBaseKhz = 30000;  // 60 MHz / 2, divide-by-5 off
 constexpr uint32_t kMaxDivisor = 0xFFFF;
 constexpr uint8_t kTmsPin = 0x08;
 constexpr uint8_t kTdiHeld = 0x80;  // TMS commands: TDI during the clocks
@@ -54,7 +54,7 @@ uint8_t ByteAt(const Bits& bits, size_t first, size_t n) {
 }
 
 class Mpsse final : public Transport {
-public:
+  public:
     Mpsse(std::unique_ptr<FtdiPort> port, const MpsseLayout& layout)
         : port_(std::move(port)), layout_(layout), low_(layout.lowValue), high_(layout.highValue) {}
 
@@ -104,7 +104,7 @@ public:
         return SendPins();
     }
 
-private:
+  private:
     bool Send(const std::vector<uint8_t>& bytes) {
         std::string error;
         return port_->Write(bytes.data(), bytes.size(), error) || Fail("MPSSE: " + error);

@@ -18,7 +18,7 @@ constexpr char kTdoHigh = '1';
 constexpr char kTdoLow = '0';
 
 class RemoteBitbang final : public Transport {
-public:
+  public:
     explicit RemoteBitbang(Socket socket) : socket_(std::move(socket)) {}
 
     bool Run(const ClockBatch& batch, Bits& tdo) override {
@@ -68,7 +68,7 @@ public:
         socket_.Exchange(&quit, 1, nullptr, 0, ignored);
     }
 
-private:
+  private:
     Socket socket_;
     std::vector<uint8_t> out_;
     std::vector<uint8_t> in_;

@@ -6,8 +6,8 @@
 #include <stdexcept>
 
 #include "adapter.h"
-#include "engine.h"
 #include "bridge.h"
+#include "engine.h"
 #include "veltra_bridge.h"
 
 namespace bridge {
@@ -64,9 +64,10 @@ Engine* Ready() {
         if (const char* adapter = std::getenv(VELTRA_BRIDGE_ADAPTER_VARIABLE)) Open(adapter);
     }
     if (!s.engine) {
-        s.errorText = s.openError.empty()
-                          ? "no adapter: call VeltraBridge_Open or set " VELTRA_BRIDGE_ADAPTER_VARIABLE
-                          : s.openError;
+        s.errorText =
+            s.openError.empty()
+                ? "no adapter: call VeltraBridge_Open or set " VELTRA_BRIDGE_ADAPTER_VARIABLE
+                : s.openError;
     }
     return s.engine.get();
 }
@@ -79,7 +80,8 @@ uint32_t OnTap(uint32_t tap, Action&& action) noexcept {
         Engine* engine = Ready();
         if (engine == nullptr) return VELTRA_FAILED;
         if (tap != kOnlyTap) {
-            return Failed("TAP " + std::to_string(tap) + " does not exist (an adapter drives TAP 1)");
+            return Failed("TAP " + std::to_string(tap) +
+                          " does not exist (an adapter drives TAP 1)");
         }
         const uint32_t result = action(*engine);
         if (engine->Failed()) return Failed(engine->Error());

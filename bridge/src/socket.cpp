@@ -95,9 +95,10 @@ bool Socket::Exchange(const uint8_t* out, size_t outSize, uint8_t* in, size_t in
     size_t sent = 0;
     size_t received = 0;
     while (sent < outSize || received < inSize) {
-        pollfd p{fd_, static_cast<short>((sent < outSize ? POLLOUT : 0) |
-                                         (received < inSize ? POLLIN : 0)),
-                 0};
+        pollfd p{
+            fd_,
+            static_cast<short>((sent < outSize ? POLLOUT : 0) | (received < inSize ? POLLIN : 0)),
+            0};
         const int ready = ::poll(&p, 1, timeoutMs_);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) {
@@ -121,8 +122,7 @@ bool Socket::Exchange(const uint8_t* out, size_t outSize, uint8_t* in, size_t in
             if (n > 0) received += static_cast<size_t>(n);
         }
         if ((p.revents & (POLLOUT | POLLERR | POLLHUP)) != 0 && sent < outSize) {
-            const ssize_t n =
-                ::send(fd_, out + sent, outSize - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            const ssize_t n = ::send(fd_, out + sent, outSize - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 error = SystemText("sending to the adapter");
                 return false;

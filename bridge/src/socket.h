@@ -10,7 +10,7 @@
 namespace bridge {
 
 class Socket {
-public:
+  public:
     Socket() = default;
     ~Socket();
     Socket(Socket&& other) noexcept;
@@ -29,7 +29,7 @@ public:
                   std::string& error);
     bool IsOpen() const { return fd_ >= 0; }
 
-private:
+  private:
     void Close();
     int fd_ = -1;
     int timeoutMs_ = 0;

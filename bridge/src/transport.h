@@ -12,7 +12,7 @@ namespace bridge {
 
 // Packed bit string: bit i is bit (i % 8) of byte i / 8, bit 0 clocked first.
 class Bits {
-public:
+  public:
     size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     bool operator[](size_t i) const { return (bytes_[i / 8] >> (i % 8)) & 1u; }
@@ -31,7 +31,7 @@ public:
     std::vector<uint8_t>& bytes() { return bytes_; }
     void Resize(size_t n);
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     size_t count_ = 0;
 };
@@ -50,7 +50,7 @@ struct ClockBatch {
 };
 
 class Transport {
-public:
+  public:
     virtual ~Transport() = default;
 
     // Clocks the whole batch and waits for it; `tdo` gets one bit per clock
@@ -68,13 +68,13 @@ public:
 
     const std::string& Error() const { return error_; }
 
-protected:
+  protected:
     bool Fail(std::string text) {
         error_ = std::move(text);
         return false;
     }
 
-private:
+  private:
     std::string error_;
 };
 

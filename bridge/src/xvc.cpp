@@ -26,7 +26,7 @@ void PutText(std::vector<uint8_t>& out, const char* text) {
 }
 
 class Xvc final : public Transport {
-public:
+  public:
     explicit Xvc(Socket socket) : socket_(std::move(socket)) {}
 
     // Reads the "xvcServer_v1.0:<bytes>\n" answer to getinfo:.
@@ -94,7 +94,7 @@ public:
         return period == 0 ? khz : std::max<uint32_t>(1, kNanosecondsPerKhzPeriod / period);
     }
 
-private:
+  private:
     Socket socket_;
     size_t vectorBytes_ = 0;
     std::vector<uint8_t> out_;

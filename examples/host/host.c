@@ -15,17 +15,17 @@
 #include <veltra_sim.h>
 
 /* Messages live only during the callback: print (or copy) them there. */
-static void OnMessage(void *context, const SvfMessage *message) {
-    FILE *out = (FILE *)context;
+static void OnMessage(void* context, const SvfMessage* message) {
+    FILE* out = (FILE*)context;
     if (message->kind == SVF_MESSAGE_LINE) return; /* progress marks */
     fprintf(out, "%s\n", message->text);
 }
 
-static const char *Verdict(int32_t result) {
+static const char* Verdict(int32_t result) {
     return result == SVF_RETURN_PASS ? "PASS" : result == SVF_RETURN_FAIL ? "FAIL" : "ERROR";
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     SvfReport report;
     SvfInfo info;
     int32_t result;
@@ -55,7 +55,7 @@ int main(int argc, char **argv) {
     info.flags = SVF_FLAG_KEEP_FREQUENCY;
 
     result = Svf_Execute(Veltra_GetApi(), &report, &info);
-    printf("Result: %s (result code %u), player %s\n", Verdict(result),
-           (unsigned)report.resultCode, SVFPLAYER_VERSION_STRING);
+    printf("Result: %s (result code %u), player %s\n", Verdict(result), (unsigned)report.resultCode,
+           SVFPLAYER_VERSION_STRING);
     return result;
 }

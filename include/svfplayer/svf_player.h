@@ -20,6 +20,7 @@
 extern "C" {
 #endif
 
+/* clang-format off */
 #if defined(_WIN32)
 #  if defined(SVFPLAYER_BUILDING)
 #    define SVF_API __declspec(dllexport)
@@ -33,6 +34,7 @@ extern "C" {
 #    define SVF_API
 #  endif
 #endif
+/* clang-format on */
 
 /* ------------------------------------------------------------------------ */
 /* Return values of Svf_Execute                                              */
@@ -46,6 +48,8 @@ extern "C" {
 /* Result codes written to SvfReport.resultCode                              */
 /* ------------------------------------------------------------------------ */
 
+/* The codes and their notes read as one table. */
+/* clang-format off */
 #define SVF_RESULT_PASS 0               /* run completed, no mismatch */
 #define SVF_RESULT_MISMATCH 1           /* controller compare mismatch (return 1), or the run
                                            stopped inside a scan statement / on a refused
@@ -74,25 +78,26 @@ extern "C" {
 #define SVF_RESULT_PIO_DRIVE_ON_READ 105
 #define SVF_RESULT_PIO_READ_ON_DRIVE 106
 #define SVF_RESULT_PIO_PIN_IN_USE 108
+/* clang-format on */
 
 /* ------------------------------------------------------------------------ */
 /* SvfInfo.flags option bits (bits not listed are ignored)                    */
 /* ------------------------------------------------------------------------ */
 
-#define SVF_FLAG_ALLOW_RESET 0x4u            /* keep RESET and TRST under a CNN connection */
-#define SVF_FLAG_PIO 0x8u                    /* PIO enabled (controller library 1.7+) */
-#define SVF_FLAG_KEEP_MAPPED_PINS 0x10u      /* mapped pins win over controller-used I/O pins */
-#define SVF_FLAG_FIXED_FREQUENCY 0x40u       /* FREQUENCY statements change nothing */
-#define SVF_FLAG_TRST_AT_START 0x100u        /* pulse TRST and reset before the init sequence */
-#define SVF_FLAG_TRST_AT_END 0x200u          /* pulse TRST after a completed run */
-#define SVF_FLAG_RESTORE_FREQUENCY 0x400u    /* restore the controller's start frequency */
-#define SVF_FLAG_KEEP_FREQUENCY 0x800u       /* keep the controller's own frequency at start */
-#define SVF_FLAG_LINES_IN_MEMORY 0x4000000u  /* svfSource is a null-terminated line array */
+#define SVF_FLAG_ALLOW_RESET 0x4u              /* keep RESET and TRST under a CNN connection */
+#define SVF_FLAG_PIO 0x8u                      /* PIO enabled (controller library 1.7+) */
+#define SVF_FLAG_KEEP_MAPPED_PINS 0x10u        /* mapped pins win over controller-used I/O pins */
+#define SVF_FLAG_FIXED_FREQUENCY 0x40u         /* FREQUENCY statements change nothing */
+#define SVF_FLAG_TRST_AT_START 0x100u          /* pulse TRST and reset before the init sequence */
+#define SVF_FLAG_TRST_AT_END 0x200u            /* pulse TRST after a completed run */
+#define SVF_FLAG_RESTORE_FREQUENCY 0x400u      /* restore the controller's start frequency */
+#define SVF_FLAG_KEEP_FREQUENCY 0x800u         /* keep the controller's own frequency at start */
+#define SVF_FLAG_LINES_IN_MEMORY 0x4000000u    /* svfSource is a null-terminated line array */
 #define SVF_FLAG_CONNECTION_STRINGS 0x8000000u /* cnnFile points to ConnectionStrings */
-#define SVF_FLAG_FREQUENCY_NOTE 0x10000000u  /* note once when a FREQUENCY is limited */
-#define SVF_FLAG_LONG_DR_SHIFTS 0x20000000u  /* allow single-call long DR shifts */
-#define SVF_FLAG_NUMBERED_ERRORS 0x40000000u /* ERROR file in the command-numbered form */
-#define SVF_FLAG_NO_BUFFERING 0x80000000u    /* never call SetBuffering */
+#define SVF_FLAG_FREQUENCY_NOTE 0x10000000u    /* note once when a FREQUENCY is limited */
+#define SVF_FLAG_LONG_DR_SHIFTS 0x20000000u    /* allow single-call long DR shifts */
+#define SVF_FLAG_NUMBERED_ERRORS 0x40000000u   /* ERROR file in the command-numbered form */
+#define SVF_FLAG_NO_BUFFERING 0x80000000u      /* never call SetBuffering */
 
 /* Controller TAP state codes (SetTapState, SetStopState, SvfInfo.finalState). */
 #define SVF_STATE_CODE_RESET 1
@@ -121,13 +126,13 @@ extern "C" {
 /* One message handed to SvfReport.messageCallback. It lives on the player's
  * stack for the duration of the callback: copy what you want to keep. */
 typedef struct SvfMessage {
-    uint32_t kind;       /*  0: SVF_MESSAGE_* */
-    uint32_t level;      /*  4: SVF_LEVEL_* */
-    uint32_t sequence;   /*  8: process-wide message number, never reset */
-    uint32_t reserved0;  /* 12 */
-    const char *text;    /* 16: zero-terminated text */
-    uint32_t line;       /* 24: line number of a progress record, else 0 */
-    uint32_t reserved1;  /* 28 */
+    uint32_t kind;      /*  0: SVF_MESSAGE_* */
+    uint32_t level;     /*  4: SVF_LEVEL_* */
+    uint32_t sequence;  /*  8: process-wide message number, never reset */
+    uint32_t reserved0; /* 12 */
+    const char *text;   /* 16: zero-terminated text */
+    uint32_t line;      /* 24: line number of a progress record, else 0 */
+    uint32_t reserved1; /* 28 */
 } SvfMessage;
 
 /* Called for every message that passes the verbosity filter. */
@@ -155,11 +160,11 @@ typedef struct SvfReport {
  * (SVF_FLAG_CONNECTION_STRINGS). Each string is null or holds 'H' and 'L'
  * characters; the last character is the first bit shifted. */
 typedef struct ConnectionStrings {
-    uint32_t flags;        /*  0: SVF_CONNECTION_* */
-    const char *irLead;    /*  8: bits ahead of every IR scan */
-    const char *irTail;    /* 16: bits after every IR scan */
-    const char *drLead;    /* 24: bits ahead of every DR scan */
-    const char *drTail;    /* 32: bits after every DR scan */
+    uint32_t flags;     /*  0: SVF_CONNECTION_* */
+    const char *irLead; /*  8: bits ahead of every IR scan */
+    const char *irTail; /* 16: bits after every IR scan */
+    const char *drLead; /* 24: bits ahead of every DR scan */
+    const char *drTail; /* 32: bits after every DR scan */
 } ConnectionStrings;
 
 #define SVF_CONNECTION_NO_TRST 0x1u     /* TRST statements are not allowed */
@@ -216,8 +221,8 @@ typedef struct SvfInfo {
 #define VELTRA_INFO_WORDS 32             /* words of the information record */
 
 /* Information record validity bits (word 0). */
-#define VELTRA_INFO_TYPE_VALID 0x1u        /* word 2 is the controller type */
-#define VELTRA_INFO_FREQUENCY_VALID 0x10000u /* word 22 is the TCK frequency in kHz */
+#define VELTRA_INFO_TYPE_VALID 0x1u           /* word 2 is the controller type */
+#define VELTRA_INFO_FREQUENCY_VALID 0x10000u  /* word 22 is the TCK frequency in kHz */
 #define VELTRA_INFO_LONG_SHIFT_VALID 0x20000u /* words 23, 24 bit 1: long shifts work */
 #define VELTRA_INFO_WORD_TYPE 2
 #define VELTRA_INFO_WORD_FREQUENCY 22
@@ -251,16 +256,16 @@ typedef struct VeltraApi {
      * the player calls the slot, what the arguments hold and what the result
      * means to it. `tap` is always a tester TAP, 1 to 32; a state code is one
      * of SVF_STATE_CODE_*. A null slot counts as VELTRA_NOT_SUPPORTED. */
-    VeltraReserved reserved0;                    /*  0 */
-    VeltraReserved reserved1;                    /*  1 */
-    VeltraReserved reserved2;                    /*  2 */
-    VeltraReserved reserved3;                    /*  3 */
-    VeltraReserved reserved4;                    /*  4 */
-    VeltraReserved reserved5;                    /*  5 */
+    VeltraReserved reserved0; /*  0 */
+    VeltraReserved reserved1; /*  1 */
+    VeltraReserved reserved2; /*  2 */
+    VeltraReserved reserved3; /*  3 */
+    VeltraReserved reserved4; /*  4 */
+    VeltraReserved reserved5; /*  5 */
     /* 6: called right after another slot answered VELTRA_FAILED; the text
      * goes into that failure's error message. Null or "" is shown as "". */
     VeltraGetErrorText GetErrorText;
-    VeltraReserved reserved7;                    /*  7 */
+    VeltraReserved reserved7; /*  7 */
     /* 8: move `tap` to Test-Logic-Reset. At start unless the TAP is already in
      * Run-Test/Idle (each ganged TAP in rising order), after PulseTrst with
      * SVF_FLAG_TRST_AT_START, and after a run that stopped on an error
@@ -281,13 +286,13 @@ typedef struct VeltraApi {
      * plain forms end in the stop state (SetStopState), the ToPause forms in
      * Pause-DR/IR; a longer scan is several calls, all but the last ToPause.
      * Not VELTRA_OK ends the run (reported with the text). */
-    VeltraShift ShiftDr;                         /* 11 */
-    VeltraShift ShiftIr;                         /* 12 */
-    VeltraShift ShiftDrToPause;                  /* 13 */
-    VeltraShift ShiftIrToPause;                  /* 14 */
-    VeltraReserved reserved15;                   /* 15 */
-    VeltraReserved reserved16;                   /* 16 */
-    VeltraReserved reserved17;                   /* 17 */
+    VeltraShift ShiftDr;        /* 11 */
+    VeltraShift ShiftIr;        /* 12 */
+    VeltraShift ShiftDrToPause; /* 13 */
+    VeltraShift ShiftIrToPause; /* 14 */
+    VeltraReserved reserved15;  /* 15 */
+    VeltraReserved reserved16;  /* 16 */
+    VeltraReserved reserved17;  /* 17 */
     /* 18: clock `count` TCKs (1 to 0xFFFFFFFF) in the current state: the TCK
      * part of RUNTEST (not VELTRA_OK ends the run), and 1 after the TCK idle
      * state was restored at the end (result ignored). */
@@ -303,8 +308,8 @@ typedef struct VeltraApi {
      * with SVF_FLAG_RESTORE_FREQUENCY (result ignored). VELTRA_FAILED ends the
      * job or run; VELTRA_NOT_SUPPORTED is accepted silently. */
     VeltraValueCall SetFrequency;
-    VeltraReserved reserved21;                   /* 21 */
-    VeltraReserved reserved22;                   /* 22 */
+    VeltraReserved reserved21; /* 21 */
+    VeltraReserved reserved22; /* 22 */
     /* 23: TCK idle level handling, only for controllers of type
      * VELTRA_TYPE_TCK_IDLE or without a type: 1 at start (VELTRA_FAILED ends
      * the job), 2 when the job ends (result ignored). */
@@ -317,31 +322,31 @@ typedef struct VeltraApi {
      * and, when that answers VELTRA_DEPTH_REFUSED, depth 1 (other results
      * ignored); 0 after a completed run flushes (VELTRA_FAILED reported). */
     VeltraValueCall SetBuffering;
-    VeltraReserved reserved26;                   /* 26 */
+    VeltraReserved reserved26; /* 26 */
     /* 27: FLAG statement: `tap`, length 0 to 0xFFFF (-1 arrives as 0xFFFF);
      * VELTRA_FAILED ends the run, other results are accepted. With
      * VELTRA_ALL_TAPS: the MERLO correction, 2 on and 1 off, for
      * merlo_correction (VELTRA_FAILED ends the run), and 2 again at the end
      * of a file that switched it off (result ignored). */
     VeltraTapValueCall SetFlagLength;
-    VeltraReserved reserved28;                   /* 28 */
-    VeltraReserved reserved29;                   /* 29 */
-    VeltraReserved reserved30;                   /* 30 */
+    VeltraReserved reserved28; /* 28 */
+    VeltraReserved reserved29; /* 29 */
+    VeltraReserved reserved30; /* 30 */
     /* 31: by PIOMAP, for TAP 1 to 4: `pinMask` (bit p-1 = I/O pin p, 1 to 4)
      * receives the pins the controller itself uses on that TAP, `levelMask`
      * their levels (set = high). Both point to 0 before the call, never null.
      * Any result but VELTRA_OK, or an empty mask, means "none". */
     VeltraGetPodInfo GetPodInfo;
-    VeltraReserved reserved32;                   /* 32 */
-    VeltraReserved reserved33;                   /* 33 */
+    VeltraReserved reserved32; /* 32 */
+    VeltraReserved reserved33; /* 33 */
     /* 34: at start with SvfInfo.startState SVF_START_STATE_IDLE: tell the
      * controller `tap` is already in SVF_STATE_CODE_IDLE (each ganged TAP).
      * Result ignored. */
     VeltraTapStateCall SetStartState;
-    VeltraReserved reserved35;                   /* 35 */
-    VeltraReserved reserved36;                   /* 36 */
-    VeltraReserved reserved37;                   /* 37 */
-    VeltraReserved reserved38;                   /* 38 */
+    VeltraReserved reserved35; /* 35 */
+    VeltraReserved reserved36; /* 36 */
+    VeltraReserved reserved37; /* 37 */
+    VeltraReserved reserved38; /* 38 */
     /* 39: ganging: at start `tap` and the mask of ganged TAPs (bit n-1 = TAP
      * n); VELTRA_FAILED ends the job with the text, any other nonzero result
      * as "not supported". Mask 0 switches ganging off when the job ends
@@ -352,11 +357,11 @@ typedef struct VeltraApi {
      * 1 means "ignore this bit", a null mask "compare every bit", a null
      * `expected` "compare nothing". `tdo` is null. Mismatches are collected
      * for GetCompareResult, not returned; not VELTRA_OK ends the run. */
-    VeltraShiftCompare ShiftDrCompare;           /* 40 */
-    VeltraShiftCompare ShiftIrCompare;           /* 41 */
-    VeltraShiftCompare ShiftDrCompareToPause;    /* 42 */
-    VeltraShiftCompare ShiftIrCompareToPause;    /* 43 */
-    VeltraReserved reserved44;                   /* 44 */
+    VeltraShiftCompare ShiftDrCompare;        /* 40 */
+    VeltraShiftCompare ShiftIrCompare;        /* 41 */
+    VeltraShiftCompare ShiftDrCompareToPause; /* 42 */
+    VeltraShiftCompare ShiftIrCompareToPause; /* 43 */
+    VeltraReserved reserved44;                /* 44 */
     /* 45: after a completed run with the controller's compare: `failMask`
      * (preset to 0, never null) receives the failing TAPs (bit n-1 = TAP n).
      * Nonzero makes the verdict FAIL (and SvfInfo.gangFailMask with
@@ -382,17 +387,17 @@ typedef struct VeltraApi {
      * 2 VPP_E, level 1 high or 0 low. VELTRA_NOT_SUPPORTED and any other
      * nonzero result end the run; the latter becomes the job's result code. */
     VeltraSetPodSignal SetPodSignal;
-    VeltraReserved reserved50;                   /* 50 */
-    VeltraReserved reserved51;                   /* 51 */
+    VeltraReserved reserved50; /* 50 */
+    VeltraReserved reserved51; /* 51 */
     /* 52, 54: as 40 and 42 with any bit count (above 65535 in one call), used
      * for DR with SVF_FLAG_LONG_DR_SHIFTS or the controller's long-shift info
      * (library 1.9 or later). `tdo` receives the capture when the player
      * compares, else null; `expected` and `mask` may be null. */
-    VeltraShiftCompare ShiftDrLong;              /* 52 */
-    VeltraReserved reserved53;                   /* 53 */
-    VeltraShiftCompare ShiftDrLongToPause;       /* 54 */
-    VeltraReserved reserved55;                   /* 55 */
-    VeltraReserved reserved56;                   /* 56 */
+    VeltraShiftCompare ShiftDrLong;        /* 52 */
+    VeltraReserved reserved53;             /* 53 */
+    VeltraShiftCompare ShiftDrLongToPause; /* 54 */
+    VeltraReserved reserved55;             /* 55 */
+    VeltraReserved reserved56;             /* 56 */
     /* 57: TRST ON (level 0, asserted) and OFF (level 1, released) of `tap`,
      * from library version 2.2 on. For ON, VELTRA_NOT_SUPPORTED falls back
      * to PulseTrst; for OFF it is accepted. VELTRA_FAILED ends the run. */

@@ -20,6 +20,7 @@
 extern "C" {
 #endif
 
+/* clang-format off */
 #if defined(_WIN32)
 #  if defined(VELTRA_SIM_BUILDING)
 #    define VELTRA_SIM_API __declspec(dllexport)
@@ -29,6 +30,7 @@ extern "C" {
 #else
 #  define VELTRA_SIM_API __attribute__((visibility("default")))
 #endif
+/* clang-format on */
 
 /* The controller table (the convention every controller library follows). */
 VELTRA_SIM_API const VeltraApi *Veltra_GetApi(void);
@@ -120,8 +122,8 @@ VELTRA_SIM_API int32_t VeltraSim_WriteUpdateLog(const char *path);
  * until VeltraSim_Reset, a board load or VeltraSim_ClearFailures. With
  * ganging each failing TAP gives its own record. */
 #define VELTRA_SIM_MAX_FAILURES 100
-#define VELTRA_SIM_MAX_FAILING_BITS 64  /* positions listed per record */
-#define VELTRA_SIM_MAX_SHOWN_BITS 4096  /* longer scans keep no values */
+#define VELTRA_SIM_MAX_FAILING_BITS 64 /* positions listed per record */
+#define VELTRA_SIM_MAX_SHOWN_BITS 4096 /* longer scans keep no values */
 
 typedef struct VeltraSimFailure {
     uint32_t tap;

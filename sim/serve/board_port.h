@@ -9,7 +9,7 @@
 namespace veltraserve {
 
 class BoardPort {
-public:
+  public:
     // `boardFile` empty: the built-in default board. `updateLog` empty: no
     // update log is kept.
     BoardPort(std::string boardFile, uint32_t tap, std::string updateLog);
@@ -30,7 +30,7 @@ public:
     // the file appears whole.
     bool WriteUpdateLog(std::string& error) const;
 
-private:
+  private:
     std::string boardFile_;
     uint32_t tap_;
     std::string updateLog_;

@@ -37,9 +37,10 @@ void InstallSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app("Serves a veltra-sim board over remote_bitbang and XVC 1.0 on loopback.\n"
-                 "Without --remote-bitbang and --xvc both are served on ports the system picks.",
-                 "veltra-serve");
+    CLI::App app(
+        "Serves a veltra-sim board over remote_bitbang and XVC 1.0 on loopback.\n"
+        "Without --remote-bitbang and --xvc both are served on ports the system picks.",
+        "veltra-serve");
     std::string boardFile;
     uint32_t tap = kFirstTap;
     std::string updateLog;

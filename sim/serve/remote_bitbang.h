@@ -12,7 +12,7 @@
 namespace veltraserve {
 
 class RemoteBitbangSession {
-public:
+  public:
     explicit RemoteBitbangSession(BoardPort& board) : board_(board) {}
 
     // Carries out `data` in order, appending the answers to `reply`, without
@@ -20,7 +20,7 @@ public:
     // unknown byte is ignored, and named in `notes` the first time it comes.
     bool Feed(std::string_view data, std::string& reply, std::string& notes);
 
-private:
+  private:
     BoardPort& board_;
     bool tck_ = false;
     std::bitset<256> noted_;  // unknown bytes already reported

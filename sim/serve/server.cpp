@@ -1,11 +1,11 @@
 #include "server.h"
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <memory>
-#include <poll.h>
-#include <sys/socket.h>
 #include <vector>
 
 #include "remote_bitbang.h"
@@ -15,8 +15,8 @@
 namespace veltraserve {
 namespace {
 
-constexpr int kPollMs = 200;             // how soon a stop request is seen
-constexpr int kSendTimeoutMs = 10000;    // a client that stops reading is dropped
+constexpr int kPollMs = 200;           // how soon a stop request is seen
+constexpr int kSendTimeoutMs = 10000;  // a client that stops reading is dropped
 constexpr auto kStalledCommand = std::chrono::seconds(10);  // half an XVC command, then silence
 constexpr std::size_t kReceiveBytes = 1 << 16;
 constexpr int kExitOk = 0;
@@ -45,7 +45,8 @@ void ServeClient(Socket client, Protocol protocol, BoardPort& board, uint32_t ma
         if (ready == 0) {
             if (protocol == Protocol::Xvc && xvc.MidCommand() &&
                 std::chrono::steady_clock::now() - lastData > kStalledCommand) {
-                err << "veltra-serve: xvc: truncated command (no more data), closing the connection\n";
+                err << "veltra-serve: xvc: truncated command (no more data), closing the "
+                       "connection\n";
                 return;
             }
             continue;

@@ -1,8 +1,6 @@
 #include "socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -10,6 +8,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace veltraserve {
 namespace {
@@ -52,9 +52,10 @@ bool Listener::Open(const std::string& where, std::string& error) {
         socket_ = Socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         if (!socket_.valid()) return error = SystemError("socket"), false;
         // A socket file left by an earlier run would make bind fail.
-        struct stat info{};
+        struct stat info {};
         if (::lstat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) ::unlink(path.c_str());
-        if (::bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (::bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+            0) {
             return error = SystemError("cannot bind " + where), false;
         }
         unixPath_ = path;
@@ -75,7 +76,8 @@ bool Listener::Open(const std::string& where, std::string& error) {
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(static_cast<uint16_t>(port));
-        if (::bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (::bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+            0) {
             return error = SystemError("cannot bind 127.0.0.1:" + where), false;
         }
         socklen_t length = sizeof address;

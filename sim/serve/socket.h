@@ -9,7 +9,7 @@
 namespace veltraserve {
 
 class Socket {
-public:
+  public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
@@ -21,13 +21,13 @@ public:
     int fd() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 
 // A listening socket; a unix socket's file is removed with it.
 class Listener {
-public:
+  public:
     // `where` is a TCP port (0: the system picks one) or "unix:PATH". False
     // (and `error`) when it cannot listen there.
     bool Open(const std::string& where, std::string& error);
@@ -37,7 +37,7 @@ public:
     // "127.0.0.1:PORT" or "unix:PATH", the port being the one actually bound.
     const std::string& Address() const { return address_; }
 
-private:
+  private:
     Socket socket_;
     std::string address_;
     std::string unixPath_;

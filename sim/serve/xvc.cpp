@@ -77,7 +77,8 @@ int64_t XvcSession::Execute(std::string_view in, std::string& reply, std::string
         std::string tdo(bytes, '\0');
         for (uint64_t i = 0; i < bits; ++i) {
             if (board_.Clock(BitOf(tms, i), BitOf(tdi, i))) {
-                tdo[i / kBitsPerByte] = static_cast<char>(tdo[i / kBitsPerByte] | 1 << (i % kBitsPerByte));
+                tdo[i / kBitsPerByte] =
+                    static_cast<char>(tdo[i / kBitsPerByte] | 1 << (i % kBitsPerByte));
             }
         }
         reply += tdo;

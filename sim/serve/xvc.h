@@ -13,7 +13,7 @@ namespace veltraserve {
 inline constexpr uint32_t kDefaultMaxVectorBytes = 2048;
 
 class XvcSession {
-public:
+  public:
     XvcSession(BoardPort& board, uint32_t maxVectorBytes)
         : board_(board), maxVectorBytes_(maxVectorBytes) {}
 
@@ -25,7 +25,7 @@ public:
     // Part of a command is waiting for the rest.
     bool MidCommand() const { return !pending_.empty(); }
 
-private:
+  private:
     // The length of the command at the start of `in` once carried out; 0
     // when `in` does not hold a whole command yet; -1 on a protocol error.
     int64_t Execute(std::string_view in, std::string& reply, std::string& error);

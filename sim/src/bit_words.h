@@ -17,7 +17,8 @@ inline uint32_t BitsAt(const uint16_t* words, uint64_t bit, unsigned width) {
     const uint64_t word = bit / kWordBits;
     const unsigned shift = bit % kWordBits;
     uint32_t value = static_cast<uint32_t>(words[word]) >> shift;
-    if (shift + width > kWordBits) value |= static_cast<uint32_t>(words[word + 1]) << (kWordBits - shift);
+    if (shift + width > kWordBits)
+        value |= static_cast<uint32_t>(words[word + 1]) << (kWordBits - shift);
     return value & ((1u << width) - 1);
 }
 

@@ -23,8 +23,8 @@ using Bits = std::vector<uint8_t>;
 struct RegisterConfig {
     std::string name;
     uint32_t length = 0;
-    bool readBack = false;   // captures what was last updated into it
-    Bits capture;            // fixed capture value, or the read-back start value
+    bool readBack = false;                  // captures what was last updated into it
+    Bits capture;                           // fixed capture value, or the read-back start value
     std::vector<std::string> instructions;  // further instructions selecting it
 };
 
@@ -39,7 +39,7 @@ struct DeviceConfig {
 
 struct TapConfig {
     std::vector<DeviceConfig> devices;  // from TDI to TDO
-    bool trstWired = true;            // TRST reaches the devices
+    bool trstWired = true;              // TRST reaches the devices
 };
 
 struct ControllerConfig {
@@ -48,7 +48,7 @@ struct ControllerConfig {
     uint32_t frequencyKhz = 1000;
     uint32_t maxFrequencyKhz = UINT32_MAX;  // higher requests are limited to this
     bool longShifts = true;
-    bool infoRecord = true;  // GetControllerInfo answers
+    bool infoRecord = true;      // GetControllerInfo answers
     uint32_t infoValidBits = 0;  // validity bits of word 0
     bool buffering = true;
     std::vector<uint32_t> bufferDepths{1, 128};  // accepted depths; 0 always flushes

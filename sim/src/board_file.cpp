@@ -28,7 +28,7 @@ std::optional<unsigned> HexDigitValue(char c) {
 }
 
 class BoardError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -43,7 +43,7 @@ std::string Indexed(const std::string& path, std::size_t index) {
 // Reads one board description; every problem becomes a BoardError naming
 // the source, the line, the key and what is wrong with it.
 class Reader {
-public:
+  public:
     explicit Reader(std::string_view source) : source_(source) {}
 
     BoardConfig Read(const toml::table& root) {
@@ -57,7 +57,7 @@ public:
         return board;
     }
 
-private:
+  private:
     [[noreturn]] void Fail(const toml::node& node, const std::string& key,
                            const std::string& what) const {
         std::ostringstream text;
@@ -145,7 +145,8 @@ private:
         if (node.is_integer()) {
             uint64_t value = AsNumber(node, path, 0, INT64_MAX);
             for (uint32_t i = 0; value != 0; ++i, value >>= 1) {
-                if (i >= length) Fail(node, path, "does not fit in " + std::to_string(length) + " bits");
+                if (i >= length)
+                    Fail(node, path, "does not fit in " + std::to_string(length) + " bits");
                 bits[i] = static_cast<uint8_t>(value & 1u);
             }
             return bits;
@@ -159,7 +160,8 @@ private:
             if (!value) Fail(node, path, "'" + std::string(1, *digit) + "' is not a hex digit");
             for (unsigned b = 0; b < kBitsPerHexDigit; ++b, ++bit) {
                 if (!((*value >> b) & 1u)) continue;
-                if (bit >= length) Fail(node, path, "does not fit in " + std::to_string(length) + " bits");
+                if (bit >= length)
+                    Fail(node, path, "does not fit in " + std::to_string(length) + " bits");
                 bits[bit] = 1;
             }
         }
@@ -197,8 +199,8 @@ private:
         if (const toml::array* depths = ArrayAt(t, path, "buffer_depths")) {
             c.bufferDepths.clear();
             for (std::size_t i = 0; i < depths->size(); ++i) {
-                c.bufferDepths.push_back(static_cast<uint32_t>(
-                    AsNumber(*depths->get(i), Indexed(Join(path, "buffer_depths"), i), 1, UINT32_MAX)));
+                c.bufferDepths.push_back(static_cast<uint32_t>(AsNumber(
+                    *depths->get(i), Indexed(Join(path, "buffer_depths"), i), 1, UINT32_MAX)));
             }
         }
     }
@@ -253,7 +255,8 @@ private:
             if (const toml::array* devices = ArrayAt(t, path, "device")) {
                 for (std::size_t d = 0; d < devices->size(); ++d) {
                     const std::string devicePath = Indexed(Join(path, "device"), d);
-                    config.devices.push_back(ReadDevice(AsTable(*devices->get(d), devicePath), devicePath));
+                    config.devices.push_back(
+                        ReadDevice(AsTable(*devices->get(d), devicePath), devicePath));
                 }
             }
             for (uint64_t number : TapNumbers(t, path)) {
@@ -280,10 +283,13 @@ private:
     }
 
     DeviceConfig ReadDevice(const toml::table& t, const std::string& path) const {
-        CheckKeys(t, path, {"name", "ir_length", "ir_capture", "idcode", "instructions", "register"});
+        CheckKeys(t, path,
+                  {"name", "ir_length", "ir_capture", "idcode", "instructions", "register"});
         DeviceConfig device;
-        if (const toml::node* name = t.get("name")) device.name = AsString(*name, Join(path, "name"));
-        device.irLength = static_cast<uint32_t>(RequiredNumber(t, path, "ir_length", 2, kMaxIrLength));
+        if (const toml::node* name = t.get("name"))
+            device.name = AsString(*name, Join(path, "name"));
+        device.irLength =
+            static_cast<uint32_t>(RequiredNumber(t, path, "ir_length", 2, kMaxIrLength));
         device.irCapture = BitsOf(1, device.irLength);
         if (const toml::node* capture = t.get("ir_capture")) {
             device.irCapture = AsValue(*capture, Join(path, "ir_capture"), device.irLength);
@@ -309,7 +315,8 @@ private:
         return device;
     }
 
-    void ReadInstructions(const toml::table& t, const std::string& path, DeviceConfig& device) const {
+    void ReadInstructions(const toml::table& t, const std::string& path,
+                          DeviceConfig& device) const {
         std::set<std::string> opcodes;
         const std::string allOnes(device.irLength, '1');
         for (auto&& [key, node] : t) {
@@ -317,7 +324,8 @@ private:
             const std::string keyPath = Join(path, name);
             Bits opcode = AsValue(node, keyPath, device.irLength);
             const std::string bits = KeyOf(opcode);
-            if (bits == allOnes && name != "BYPASS") Fail(node, keyPath, "all ones is the BYPASS opcode");
+            if (bits == allOnes && name != "BYPASS")
+                Fail(node, keyPath, "all ones is the BYPASS opcode");
             if (name == "IDCODE" && !device.idcode) Fail(node, keyPath, "the device has no idcode");
             if (!opcodes.insert(bits).second) Fail(node, keyPath, "opcode is used twice");
             device.instructions[name] = std::move(opcode);
@@ -325,7 +333,7 @@ private:
     }
 
     RegisterConfig ReadRegister(const toml::table& t, const std::string& path,
-                              const DeviceConfig& device) const {
+                                const DeviceConfig& device) const {
         CheckKeys(t, path, {"name", "length", "mode", "value", "instructions"});
         RegisterConfig reg;
         const toml::node* name = t.get("name");
@@ -337,7 +345,8 @@ private:
         for (const RegisterConfig& other : device.registers) {
             if (other.name == reg.name) Fail(*name, Join(path, "name"), "register named twice");
         }
-        reg.length = static_cast<uint32_t>(RequiredNumber(t, path, "length", 1, kMaxRegisterLength));
+        reg.length =
+            static_cast<uint32_t>(RequiredNumber(t, path, "length", 1, kMaxRegisterLength));
         if (const toml::node* mode = t.get("mode")) {
             const std::string text = AsString(*mode, Join(path, "mode"));
             if (text != "fixed" && text != "read_back") {
@@ -346,7 +355,8 @@ private:
             reg.readBack = text == "read_back";
         }
         const toml::node* value = t.get("value");
-        reg.capture = value ? AsValue(*value, Join(path, "value"), reg.length) : Bits(reg.length, 0);
+        reg.capture =
+            value ? AsValue(*value, Join(path, "value"), reg.length) : Bits(reg.length, 0);
         if (const toml::array* aliases = ArrayAt(t, path, "instructions")) {
             for (std::size_t i = 0; i < aliases->size(); ++i) {
                 const std::string aliasPath = Indexed(Join(path, "instructions"), i);
@@ -386,8 +396,9 @@ private:
                 const std::string wirePath = Indexed("pod.wire", i);
                 const toml::table& w = AsTable(*wires->get(i), wirePath);
                 CheckKeys(w, wirePath, {"from", "to"});
-                pod.wires.push_back({ReadPin(Required(w, wirePath, "from"), Join(wirePath, "from"), true),
-                                     ReadPin(Required(w, wirePath, "to"), Join(wirePath, "to"), false)});
+                pod.wires.push_back(
+                    {ReadPin(Required(w, wirePath, "from"), Join(wirePath, "from"), true),
+                     ReadPin(Required(w, wirePath, "to"), Join(wirePath, "to"), false)});
             }
         }
         if (const toml::array* drives = ArrayAt(t, path, "drive")) {
@@ -454,8 +465,8 @@ BoardResult ParseBoard(std::string_view toml, std::string_view sourceName) {
         return {std::make_shared<const BoardConfig>(Reader(sourceName).Read(root)), {}};
     } catch (const toml::parse_error& e) {
         std::ostringstream text;
-        text << sourceName << ':' << e.source().begin.line << ':' << e.source().begin.column
-             << ": " << e.description();
+        text << sourceName << ':' << e.source().begin.line << ':' << e.source().begin.column << ": "
+             << e.description();
         return {nullptr, text.str()};
     } catch (const BoardError& e) {
         return {nullptr, e.what()};

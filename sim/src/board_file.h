@@ -11,7 +11,7 @@ namespace veltrasim {
 
 struct BoardResult {
     std::shared_ptr<const BoardConfig> board;  // null on failure
-    std::string error;                       // "file:line: key: what is wrong"
+    std::string error;                         // "file:line: key: what is wrong"
 };
 
 BoardResult ParseBoard(std::string_view toml, std::string_view sourceName);

@@ -38,7 +38,7 @@ struct ComparedShift {
 
 // Keeps the first kMaxKept failures; counts them all.
 class CompareFailures {
-public:
+  public:
     static constexpr std::size_t kMaxKept = 100;
     static constexpr std::size_t kMaxBitsListed = 64;
     static constexpr uint64_t kMaxBitsShown = 4096;
@@ -51,7 +51,7 @@ public:
         return index < kept_.size() ? &kept_[index] : nullptr;
     }
 
-private:
+  private:
     std::vector<CompareFailure> kept_;
     uint64_t total_ = 0;
 };

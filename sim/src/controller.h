@@ -40,7 +40,7 @@ struct ShiftRequest {
 };
 
 class Controller {
-public:
+  public:
     explicit Controller(std::shared_ptr<const BoardConfig> board);
 
     const char* ErrorText() const { return errorText_.c_str(); }
@@ -62,8 +62,8 @@ public:
     uint32_t SetGanging(uint32_t tap, uint32_t mask);
     uint32_t GetCompareResult(uint32_t* failMask);
     uint32_t SetCompareMode(uint32_t mode);
-    uint32_t AccessPioPins(uint32_t tap, uint32_t usedMask, uint32_t driveMask,
-                           uint32_t highMask, uint32_t* readBack);
+    uint32_t AccessPioPins(uint32_t tap, uint32_t usedMask, uint32_t driveMask, uint32_t highMask,
+                           uint32_t* readBack);
     uint32_t GetControllerInfo(const uint32_t** record);
     uint32_t SetPodSignal(uint32_t tap, uint32_t signal, uint32_t level);
     uint32_t SetTrst(uint32_t tap, uint32_t level);
@@ -87,7 +87,7 @@ public:
     const CompareFailures& Failures() const { return failures_; }
     void ClearFailures() { failures_.Clear(); }
 
-private:
+  private:
     // The TAPs a call addressed to `tap` drives: the gang while ganging is
     // on, else `tap` alone. The first entry is the one whose TDO is returned.
     std::vector<uint32_t> TapsOf(uint32_t tap) const;
@@ -111,8 +111,8 @@ private:
     std::array<uint32_t, VELTRA_INFO_WORDS> info_{};
     Counters counters_;
     std::vector<uint16_t> compareWords_;  // TDO of a compared shift that captures nothing
-    double timeBeforeFrequencyUs_ = 0;  // TCK time at earlier frequencies plus waits
-    uint64_t tckAtFrequency_ = 0;       // TCK count when the frequency last changed
+    double timeBeforeFrequencyUs_ = 0;    // TCK time at earlier frequencies plus waits
+    uint64_t tckAtFrequency_ = 0;         // TCK count when the frequency last changed
 
     CompareFailures failures_;
 };

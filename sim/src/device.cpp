@@ -13,8 +13,8 @@ void ShiftRing::Load(const Bits& value) {
 
 Bits ShiftRing::Value() const {
     Bits value(bits_.size());
-    std::rotate_copy(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(head_),
-                     bits_.end(), value.begin());
+    std::rotate_copy(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(head_), bits_.end(),
+                     value.begin());
     return value;
 }
 

@@ -17,7 +17,7 @@ namespace veltrasim {
 // A shift register as a ring: shifting moves the head instead of every bit,
 // so a shift costs the same at any register length.
 class ShiftRing {
-public:
+  public:
     // `value` bit 0 is the bit nearest TDO.
     void Load(const Bits& value);
     bool Out() const { return bits_[head_] != 0; }
@@ -32,13 +32,13 @@ public:
     void StoreTo(uint16_t* words, uint64_t offset) const;
     void LoadFrom(const uint16_t* words, uint64_t offset);
 
-private:
+  private:
     Bits bits_{0};
     std::size_t head_ = 0;
 };
 
 class Device {
-public:
+  public:
     explicit Device(const DeviceConfig& config);
 
     // TDO before the next clock edge: the bit nearest TDO of the register
@@ -61,7 +61,7 @@ public:
     UpdateLog& Updates() { return updates_; }
     const UpdateLog& Updates() const { return updates_; }
 
-private:
+  private:
     struct DataRegister {
         bool readBack = false;
         Bits value;  // fixed capture value, or what was last updated
@@ -73,7 +73,7 @@ private:
     Bits irCapture_;
     std::vector<DataRegister> registers_;
     std::map<std::string, std::size_t> decode_;  // opcode (KeyOf) -> data register
-    std::size_t resetRegister_ = 0;       // selected after reset
+    std::size_t resetRegister_ = 0;              // selected after reset
     std::size_t selected_ = 0;
     ShiftRing ir_;
     ShiftRing dr_;

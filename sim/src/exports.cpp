@@ -35,18 +35,21 @@ int32_t Load(veltrasim::BoardResult result) {
 extern "C" {
 
 void VeltraSim_Reset(void) {
-    Guarded([] { Sim().Reset(); return 0; }, 0);
+    Guarded(
+        [] {
+            Sim().Reset();
+            return 0;
+        },
+        0);
 }
 
 int32_t VeltraSim_LoadBoardFile(const char* path) {
-    return Guarded(
-        [&] { return Load(veltrasim::ReadBoardFile(path ? path : "")); }, kLoadFailed);
+    return Guarded([&] { return Load(veltrasim::ReadBoardFile(path ? path : "")); }, kLoadFailed);
 }
 
 int32_t VeltraSim_LoadBoardText(const char* toml) {
-    return Guarded(
-        [&] { return Load(veltrasim::ParseBoard(toml ? toml : "", "board text")); },
-        kLoadFailed);
+    return Guarded([&] { return Load(veltrasim::ParseBoard(toml ? toml : "", "board text")); },
+                   kLoadFailed);
 }
 
 const char* VeltraSim_LastError(void) {
@@ -54,11 +57,21 @@ const char* VeltraSim_LastError(void) {
 }
 
 void VeltraSim_EnableTrace(int32_t enabled) {
-    Guarded([&] { Sim().trace.Enable(enabled != 0); return 0; }, 0);
+    Guarded(
+        [&] {
+            Sim().trace.Enable(enabled != 0);
+            return 0;
+        },
+        0);
 }
 
 void VeltraSim_ClearTrace(void) {
-    Guarded([] { Sim().trace.Clear(); return 0; }, 0);
+    Guarded(
+        [] {
+            Sim().trace.Clear();
+            return 0;
+        },
+        0);
 }
 
 uint32_t VeltraSim_TraceCount(void) {
@@ -76,8 +89,8 @@ void VeltraSim_ScriptResult(const char* slot, uint32_t result, uint32_t onCall) 
             if (found) {
                 Sim().scripts.Add(*found, result, onCall);
             } else {
-                Sim().lastError = std::string("no controller slot named '") +
-                                  (slot ? slot : "") + "' to script";
+                Sim().lastError =
+                    std::string("no controller slot named '") + (slot ? slot : "") + "' to script";
             }
             return 0;
         },
@@ -85,11 +98,21 @@ void VeltraSim_ScriptResult(const char* slot, uint32_t result, uint32_t onCall) 
 }
 
 void VeltraSim_ClearScripts(void) {
-    Guarded([] { Sim().scripts.Clear(); return 0; }, 0);
+    Guarded(
+        [] {
+            Sim().scripts.Clear();
+            return 0;
+        },
+        0);
 }
 
 void VeltraSim_SetErrorText(const char* text) {
-    Guarded([&] { Sim().controller->SetErrorText(text ? text : ""); return 0; }, 0);
+    Guarded(
+        [&] {
+            Sim().controller->SetErrorText(text ? text : "");
+            return 0;
+        },
+        0);
 }
 
 void VeltraSim_GetStats(VeltraSimStats* stats) {
@@ -123,7 +146,8 @@ int32_t VeltraSim_PodSignal(uint32_t signal) {
 
 int32_t VeltraSim_NextState(int32_t state, int32_t tms) {
     if (state < 0 || state >= static_cast<int32_t>(veltrasim::kTapStateCount)) return -1;
-    return static_cast<int32_t>(veltrasim::NextState(static_cast<veltrasim::TapState>(state), tms != 0));
+    return static_cast<int32_t>(
+        veltrasim::NextState(static_cast<veltrasim::TapState>(state), tms != 0));
 }
 
 int32_t VeltraSim_Clock(uint32_t tap, int32_t tms, int32_t tdi) {
@@ -176,7 +200,12 @@ int32_t VeltraSim_GetFailure(uint32_t index, VeltraSimFailure* failure) {
 }
 
 void VeltraSim_ClearFailures(void) {
-    Guarded([] { Sim().controller->ClearFailures(); return 0; }, 0);
+    Guarded(
+        [] {
+            Sim().controller->ClearFailures();
+            return 0;
+        },
+        0);
 }
 
 }  // extern "C"

@@ -10,7 +10,7 @@
 namespace veltrasim {
 
 class Pod {
-public:
+  public:
     void Load(const PodConfig& config);
 
     // Drives the pins of `driveMask` (within `usedMask`) high where `highMask`
@@ -26,7 +26,7 @@ public:
     uint32_t InUse(uint32_t tap) const { return config_.inUse[tap - 1]; }
     uint32_t Levels(uint32_t tap, uint32_t pins) const;
 
-private:
+  private:
     struct Drive {
         bool driven = false;
         bool high = false;

@@ -13,13 +13,13 @@
 namespace veltrasim {
 
 class Scripts {
-public:
+  public:
     void Add(Slot slot, uint32_t result, uint32_t onCall);
     void Clear() { scripts_.clear(); }
     // Counts a call of `slot`; the scripted result when one applies to it.
     std::optional<uint32_t> OnCall(Slot slot);
 
-private:
+  private:
     struct Script {
         Slot slot;
         uint32_t result;

@@ -11,7 +11,7 @@
 namespace veltrasim {
 
 class TapPort {
-public:
+  public:
     void Load(const TapConfig& config);
 
     // One TCK with the given TMS and TDI on every device; the TDO level seen
@@ -39,7 +39,7 @@ public:
     // A device's update log; null when there is no such device.
     const UpdateLog* Updates(uint32_t device) const;
 
-private:
+  private:
     std::vector<Device> devices_;
     std::vector<uint16_t> chain_;  // ShiftWords: the whole chain, then its next contents
     std::vector<uint16_t> next_;

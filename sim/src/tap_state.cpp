@@ -67,9 +67,8 @@ constexpr int MaxDistance() {
 }
 
 constexpr std::array<std::string_view, kTapStateCount> kNames = {
-    "RESET",     "IDLE",   "DRPAUSE", "IRPAUSE",  "DRSELECT",  "DRCAPTURE",
-    "DRSHIFT",   "DREXIT1", "DREXIT2", "DRUPDATE", "IRSELECT",  "IRCAPTURE",
-    "IRSHIFT",   "IREXIT1", "IREXIT2", "IRUPDATE",
+    "RESET",   "IDLE",     "DRPAUSE",  "IRPAUSE",   "DRSELECT", "DRCAPTURE", "DRSHIFT", "DREXIT1",
+    "DREXIT2", "DRUPDATE", "IRSELECT", "IRCAPTURE", "IRSHIFT",  "IREXIT1",   "IREXIT2", "IRUPDATE",
 };
 
 }  // namespace

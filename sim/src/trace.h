@@ -11,7 +11,7 @@ namespace veltrasim {
 
 // Builds one trace line argument by argument.
 class TraceLine {
-public:
+  public:
     explicit TraceLine(std::string_view slot) : text_(slot) {}
 
     void Number(uint64_t value);
@@ -24,7 +24,7 @@ public:
     std::string Finish(uint64_t result);
     std::string FinishText(std::string_view result);
 
-private:
+  private:
     std::string text_;
 };
 
@@ -32,7 +32,7 @@ private:
 std::string HexOfBits(const uint16_t* words, uint64_t bitCount);
 
 class Trace {
-public:
+  public:
     void Enable(bool on) { enabled_ = on; }
     bool Enabled() const { return enabled_; }
     void Add(std::string line) { lines_.push_back(std::move(line)); }
@@ -41,7 +41,7 @@ public:
     // Empty text for an index past the end.
     const char* Line(std::size_t index) const;
 
-private:
+  private:
     bool enabled_ = true;
     std::vector<std::string> lines_;
 };

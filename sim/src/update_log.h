@@ -12,7 +12,7 @@
 namespace veltrasim {
 
 class UpdateLog {
-public:
+  public:
     bool Enabled() const { return enabled_; }
     // On (and emptied) or off.
     void Enable(bool enabled) {
@@ -27,7 +27,7 @@ public:
 
     const std::vector<std::string>& Lines() const { return lines_; }
 
-private:
+  private:
     bool enabled_ = false;
     std::vector<std::string> lines_;
 };

@@ -74,7 +74,8 @@ int32_t VeltraSim_WriteUpdateLog(const char* path) {
         }
         out.close();
         if (out) return 0;
-        Sim().lastError = std::string("cannot write the update log to '") + (path ? path : "") + "'";
+        Sim().lastError =
+            std::string("cannot write the update log to '") + (path ? path : "") + "'";
     } catch (...) {
         Sim().lastError = "out of memory writing the update log";
     }

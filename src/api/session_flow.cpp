@@ -4,14 +4,14 @@
 #include <cstring>
 #include <new>
 
-#include "controller/controller.h"
-#include "report/report.h"
-#include "report/result_code.h"
 #include "cnn/cnn_file.h"
 #include "cnn/connection_setup.h"
+#include "controller/controller.h"
 #include "pio/pio_map_file.h"
 #include "pio/pod_pins.h"
 #include "platform/platform.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "result/error_file.h"
 #include "scan/connection_sequence.h"
 #include "scan/tap_state.h"
@@ -48,13 +48,13 @@ void CleanUp(SvfSession& session) {
 }
 
 class CleanUpGuard {
-public:
+  public:
     explicit CleanUpGuard(SvfSession& session) : session_(session) {}
     ~CleanUpGuard() { CleanUp(session_); }
     CleanUpGuard(const CleanUpGuard&) = delete;
     CleanUpGuard& operator=(const CleanUpGuard&) = delete;
 
-private:
+  private:
     SvfSession& session_;
 };
 
@@ -179,8 +179,7 @@ Status SetUpSession(SvfSession& session, const VeltraApi* api, SvfReport* report
             session.paths.errorPath = nullptr;
         }
     }
-    session.compare.controllerCompare =
-        session.options.gangingActive || info.errorFile == nullptr;
+    session.compare.controllerCompare = session.options.gangingActive || info.errorFile == nullptr;
 
     session.host.libraryVersion = ControllerLibraryVersion(api);
     if (session.host.libraryVersion < kVersionLongShifts) session.compare.longDrShifts = false;
@@ -385,8 +384,7 @@ Status OpenInput(SvfSession& session) {
     }
     if (!session.reader.svfFile && session.reader.memoryLines == nullptr) {
         PlayTerminateSequence(session);
-        ReportError(session.host.report, "Error: Unable to open file '%s'",
-                    session.paths.svfPath);
+        ReportError(session.host.report, "Error: Unable to open file '%s'", session.paths.svfPath);
         return kFileNotOpened;
     }
     return kOk;
@@ -527,8 +525,8 @@ int32_t ExecuteJob(const VeltraApi* api, SvfReport* report, SvfInfo* info) {
 }
 
 int32_t AbandonJob(SvfReport* report, Status code) {
-    ReportError(report, code == kNoMemory ? "Error: Unable to allocate memory"
-                                          : "Error: Internal error");
+    ReportError(report,
+                code == kNoMemory ? "Error: Unable to allocate memory" : "Error: Internal error");
     StoreResultCode(report, code);
     return SVF_RETURN_ERROR;
 }

@@ -12,8 +12,8 @@
 #include <new>
 #include <string_view>
 
-#include "report/report.h"
 #include "platform/platform.h"
+#include "report/report.h"
 #include "session.h"
 
 namespace svf {
@@ -103,21 +103,21 @@ struct PatternBits {
 
 PatternBits BitsOf(char c) {
     switch (c) {
-    case '0':
-    case '2':
-    case '6': return {true, false, true, false};
-    case '1':
-    case '3':
-    case '7': return {true, false, true, true};
-    case '4': return {true, false, false, false};
-    case '5': return {true, true, false, false};
-    case '8': return {true, true, true, false};
-    case '9': return {true, true, true, true};
-    case 'H': return {true, true, false, false};
-    case 'L':
-    case 'X':
-    case 'Z': return {true, false, false, false};
-    default: return {false, false, false, false};
+        case '0':
+        case '2':
+        case '6': return {true, false, true, false};
+        case '1':
+        case '3':
+        case '7': return {true, false, true, true};
+        case '4': return {true, false, false, false};
+        case '5': return {true, true, false, false};
+        case '8': return {true, true, true, false};
+        case '9': return {true, true, true, true};
+        case 'H': return {true, true, false, false};
+        case 'L':
+        case 'X':
+        case 'Z': return {true, false, false, false};
+        default: return {false, false, false, false};
     }
 }
 
@@ -172,12 +172,12 @@ std::unique_ptr<T> TryNew() {
 }
 
 class CnnReader {
-public:
+  public:
     CnnReader(const char* path, const SvfReport* report) : path_(path), report_(report) {}
 
     CnnModel Read();
 
-private:
+  private:
     // Character level.
     bool ReadCharacters();
     bool EndWord();
@@ -321,51 +321,52 @@ bool CnnReader::EndWord() {
 
 bool CnnReader::ProcessWord() {
     switch (state_) {
-    case State::kStart:
-        if (WordIs("SYNTAX_VERSION")) state_ = State::kVersion;
-        return true;
-    case State::kVersion:
-        if (!WordIs(kSyntaxVersion)) return KeywordError(kUnknownVersion);
-        state_ = State::kTop;
-        return true;
-    case State::kTop: return OnTop();
-    case State::kChannelTap: return OnChannelTap();
-    case State::kChannelBody: return OnChannelBody();
-    case State::kInitOpen:
-        return OnSequenceOpen("END_INIT_SEQ", State::kInitStep, State::kIrExpected);
-    case State::kInitStep:
-        return OnSequenceStep("END_INIT_SEQ", kEmptyStepAtEndInit, State::kIrExpected);
-    case State::kIrExpected:
-        return OnExpected("IR_SHIFT", AllocationSite::kIrBlockAfterInit, kExpectedIrShift, kStepIr,
-                          &TesterChannel::irShift, State::kIrBlock);
-    case State::kIrBlock:
-        return OnBlock("END_IR_SHIFT", kEmptyIrBlock, AllocationSite::kIrSegment,
-                       State::kDrExpected);
-    case State::kDrExpected:
-        return OnExpected("DR_SHIFT", AllocationSite::kDrBlock, kExpectedDrShift, kStepDr,
-                          &TesterChannel::drShift, State::kDrBlock);
-    case State::kDrBlock:
-        return OnBlock("END_DR_SHIFT", kEmptyDrBlock, AllocationSite::kDrSegment,
-                       State::kTermOrEnd);
-    case State::kTermOrEnd:
-        if (WordIs("TERM_SEQ")) {
-            if (!StartFirstStep(channel_->termSeq, AllocationSite::kFirstTermStep)) return false;
-            state_ = State::kTermOpen;
+        case State::kStart:
+            if (WordIs("SYNTAX_VERSION")) state_ = State::kVersion;
             return true;
-        }
-        if (!WordIs("END_TESTER_CHANNEL")) return KeywordError(kUnexpectedAfterDr);
-        state_ = State::kTop;
-        return true;
-    case State::kTermOpen:
-        return OnSequenceOpen("END_TERM_SEQ", State::kTermStep, State::kEndExpected);
-    case State::kTermStep:
-        return OnSequenceStep("END_TERM_SEQ", kEmptyStepAtEndTerm, State::kEndExpected);
-    case State::kEndExpected:
-        if (!WordIs("END_TESTER_CHANNEL")) {
-            return KeywordError(kExpectedEndChannel);
-        }
-        state_ = State::kTop;
-        return true;
+        case State::kVersion:
+            if (!WordIs(kSyntaxVersion)) return KeywordError(kUnknownVersion);
+            state_ = State::kTop;
+            return true;
+        case State::kTop: return OnTop();
+        case State::kChannelTap: return OnChannelTap();
+        case State::kChannelBody: return OnChannelBody();
+        case State::kInitOpen:
+            return OnSequenceOpen("END_INIT_SEQ", State::kInitStep, State::kIrExpected);
+        case State::kInitStep:
+            return OnSequenceStep("END_INIT_SEQ", kEmptyStepAtEndInit, State::kIrExpected);
+        case State::kIrExpected:
+            return OnExpected("IR_SHIFT", AllocationSite::kIrBlockAfterInit, kExpectedIrShift,
+                              kStepIr, &TesterChannel::irShift, State::kIrBlock);
+        case State::kIrBlock:
+            return OnBlock("END_IR_SHIFT", kEmptyIrBlock, AllocationSite::kIrSegment,
+                           State::kDrExpected);
+        case State::kDrExpected:
+            return OnExpected("DR_SHIFT", AllocationSite::kDrBlock, kExpectedDrShift, kStepDr,
+                              &TesterChannel::drShift, State::kDrBlock);
+        case State::kDrBlock:
+            return OnBlock("END_DR_SHIFT", kEmptyDrBlock, AllocationSite::kDrSegment,
+                           State::kTermOrEnd);
+        case State::kTermOrEnd:
+            if (WordIs("TERM_SEQ")) {
+                if (!StartFirstStep(channel_->termSeq, AllocationSite::kFirstTermStep))
+                    return false;
+                state_ = State::kTermOpen;
+                return true;
+            }
+            if (!WordIs("END_TESTER_CHANNEL")) return KeywordError(kUnexpectedAfterDr);
+            state_ = State::kTop;
+            return true;
+        case State::kTermOpen:
+            return OnSequenceOpen("END_TERM_SEQ", State::kTermStep, State::kEndExpected);
+        case State::kTermStep:
+            return OnSequenceStep("END_TERM_SEQ", kEmptyStepAtEndTerm, State::kEndExpected);
+        case State::kEndExpected:
+            if (!WordIs("END_TESTER_CHANNEL")) {
+                return KeywordError(kExpectedEndChannel);
+            }
+            state_ = State::kTop;
+            return true;
     }
     return true;
 }

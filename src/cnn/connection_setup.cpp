@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "report/report.h"
 #include "cnn/cnn_file.h"
+#include "report/report.h"
 
 namespace svf {
 namespace {

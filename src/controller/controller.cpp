@@ -1,7 +1,7 @@
 #include "controller/controller.h"
 
-#include "report/report.h"
 #include "platform/platform.h"
+#include "report/report.h"
 
 namespace svf {
 namespace {

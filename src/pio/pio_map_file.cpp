@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "report/report.h"
-#include "report/result_code.h"
 #include "pio/pod_pins.h"
 #include "platform/platform.h"
+#include "report/report.h"
+#include "report/result_code.h"
 #include "session.h"
 
 namespace svf {
@@ -26,8 +26,8 @@ struct NamedCode {
 
 // Every fixed word the classifier knows, besides the KWZ_PIO_t_p family.
 constexpr NamedCode kFixedWords[] = {
-    {"VPP_E", kPinCodeVppE},          {"USER0", kPinCodeUser0},
-    {"USER1", kPinCodeUser1},         {kListStartWord, kPioMapListStart},
+    {"VPP_E", kPinCodeVppE},        {"USER0", kPinCodeUser0},
+    {"USER1", kPinCodeUser1},       {kListStartWord, kPioMapListStart},
     {kListEndWord, kPioMapListEnd},
 };
 
@@ -156,7 +156,8 @@ uint32_t ClassifyPioMapWord(const PioMapReader& reader) {
     if (length == 0) return kPioMapNoWord;
     if (length == kTapPinWordLength) return ClassifyTapPinWord(reader.word);
     for (const NamedCode& named : kFixedWords) {
-        if (std::strlen(named.word) == length && EqualsIgnoringCase(reader.word, named.word, length)) {
+        if (std::strlen(named.word) == length &&
+            EqualsIgnoringCase(reader.word, named.word, length)) {
             return named.code;
         }
     }

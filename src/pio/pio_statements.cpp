@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "controller/controller.h"
-#include "report/report.h"
 #include "pio/pod_pins.h"
+#include "report/report.h"
 #include "result/error_file.h"
 #include "svf/reader/reader.h"
 
@@ -265,8 +265,8 @@ Status SetPodSignals(SvfSession& session) {
             return kPioReadOnDrivePin;
         }
         const uint32_t high = pin->value == 'H' ? 1 : 0;
-        const uint32_t result = Call<&VeltraApi::SetPodSignal>(
-            api, session.connection.testerTap, pinNumber - 1, high);
+        const uint32_t result =
+            Call<&VeltraApi::SetPodSignal>(api, session.connection.testerTap, pinNumber - 1, high);
         if (result == VELTRA_NOT_SUPPORTED) {
             ReportError(report, "%s", kNotSupportedMessage);
             return kNotSupported;

@@ -20,7 +20,8 @@ constexpr uint32_t kPodSignalPins[] = {3, 1, 2};
 constexpr uint32_t kLastTapPinCode = kPodTaps * kPinsPerTap;
 
 TapAndPin TapAndPinOf(uint32_t code) {
-    if (code <= kLastTapPinCode) return {(code - 1) / kPinsPerTap + 1, (code - 1) % kPinsPerTap + 1};
+    if (code <= kLastTapPinCode)
+        return {(code - 1) / kPinsPerTap + 1, (code - 1) % kPinsPerTap + 1};
     return {0, kPodSignalPins[code - kPinCodeVppE]};
 }
 

@@ -2,9 +2,9 @@
 
 #include <chrono>
 #include <climits>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include <sys/stat.h>

@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "report/report.h"
 #include "platform/platform.h"
+#include "report/report.h"
 
 namespace svf {
 namespace {
@@ -74,7 +74,7 @@ bool ForEachSetBit(const uint16_t* words, uint32_t count, Visit visit) {
 // blank. Formatted by hand: a board that fails every bit of a long scan writes
 // millions of positions.
 class PositionLine {
-public:
+  public:
     void Add(unsigned long position) {
         char digits[kMaxDigits];
         size_t count = 0;
@@ -99,10 +99,10 @@ public:
         return written;
     }
 
-private:
+  private:
     static constexpr size_t kPositionWidth = 9;
     static constexpr size_t kMaxDigits = 20;
-    std::array<char, kPositionsPerLine * (kMaxDigits + 1) + 1> text_{};
+    std::array<char, kPositionsPerLine*(kMaxDigits + 1) + 1> text_{};
     size_t length_ = 0;
     size_t positions_ = 0;
 };
@@ -160,10 +160,10 @@ Status WriteScanFailure(SvfSession& session, const uint16_t* mismatch, uint32_t 
     session.counters.failureCount += CountBits(mismatch, words);
     std::FILE* stream = session.errorFile.errorStream.get();
     if (stream == nullptr) return kOk;
-    const bool written = Print(stream, "TAP%d\nSVF_LINE %ld\n\n",
-                               static_cast<int>(session.connection.boardTap),
-                               static_cast<long>(session.reader.statementLine)) &&
-                         WritePositions(stream, mismatch, words);
+    const bool written =
+        Print(stream, "TAP%d\nSVF_LINE %ld\n\n", static_cast<int>(session.connection.boardTap),
+              static_cast<long>(session.reader.statementLine)) &&
+        WritePositions(stream, mismatch, words);
     return RecordDone(session, written);
 }
 
@@ -205,10 +205,10 @@ Status FinishErrorFile(SvfSession& session) {
     const uint32_t failures = session.counters.failureCount;
     std::array<char, 24> count{};
     std::snprintf(count.data(), count.size(), "%ld", static_cast<long>(failures));
-    const bool written = Flushed(stream, Print(stream, "END_ERRORS\n")) &&
-                         FillField(stream, session.errorFile.statusPos,
-                                   failures != 0 ? "FAIL" : "PASS") &&
-                         FillField(stream, session.errorFile.errorsPos, count.data());
+    const bool written =
+        Flushed(stream, Print(stream, "END_ERRORS\n")) &&
+        FillField(stream, session.errorFile.statusPos, failures != 0 ? "FAIL" : "PASS") &&
+        FillField(stream, session.errorFile.errorsPos, count.data());
     // On a failure the stream stays open; the session's clean-up closes it.
     if (!written) return WriteFailed(session);
     const bool closed = std::fclose(session.errorFile.errorStream.release()) == 0;

@@ -103,10 +103,9 @@ constexpr ShiftFamily kIrCompare{&Invoke<&VeltraApi::ShiftIrCompareToPause>,
 constexpr ShiftFamily kDrCapture{&Invoke<&VeltraApi::ShiftDrToPause>, &Invoke<&VeltraApi::ShiftDr>,
                                  &Invoke<&VeltraApi::ShiftDrLongToPause>,
                                  &Invoke<&VeltraApi::ShiftDrLong>, kShiftDrFailed};
-constexpr ShiftFamily kDrCompare{&Invoke<&VeltraApi::ShiftDrCompareToPause>,
-                                 &Invoke<&VeltraApi::ShiftDrCompare>,
-                                 &Invoke<&VeltraApi::ShiftDrLongToPause>,
-                                 &Invoke<&VeltraApi::ShiftDrLong>, kShiftDrFailed};
+constexpr ShiftFamily kDrCompare{
+    &Invoke<&VeltraApi::ShiftDrCompareToPause>, &Invoke<&VeltraApi::ShiftDrCompare>,
+    &Invoke<&VeltraApi::ShiftDrLongToPause>, &Invoke<&VeltraApi::ShiftDrLong>, kShiftDrFailed};
 
 uint32_t ShiftInChunks(const ShiftFamily& family, const VeltraApi* api, const SvfReport* report,
                        uint32_t tap, ShiftVectors vectors, uint32_t bitCount, ShiftEnd end,
@@ -225,8 +224,7 @@ bool ComposeExpected(const ScanSurvey& survey, BitVector& buffer, size_t words,
 // every bit of the expected vector counts. False when out of memory.
 bool ComposeMask(const ScanSurvey& survey, MaskSense sense, BitVector& buffer, size_t words,
                  const uint16_t** result) {
-    const bool partlyCompared =
-        survey.comparedCount > 0 && survey.comparedCount < survey.count;
+    const bool partlyCompared = survey.comparedCount > 0 && survey.comparedCount < survey.count;
     if (!survey.comparedHasMask && !partlyCompared) return true;
     const bool ignoreOnes = sense == MaskSense::kIgnoreOnes;
     // The player's own sense needs no copy for a single part: its MASK is it.
@@ -272,12 +270,24 @@ struct Register {
     bool longForms;  // the register has long shifts (DR)
 };
 
-const Register kIr{{kIrHeader, kIrBody, kIrTrailer}, kIrBody, &Connection::irLead,
-                   &Connection::irTail, &TapStates::endIrState, kStateIrPause, kIrCapture,
-                   kIrCompare, false};
-const Register kDr{{kDrHeader, kDrBody, kDrTrailer}, kDrBody, &Connection::drLead,
-                   &Connection::drTail, &TapStates::endDrState, kStateDrPause, kDrCapture,
-                   kDrCompare, true};
+const Register kIr{{kIrHeader, kIrBody, kIrTrailer},
+                   kIrBody,
+                   &Connection::irLead,
+                   &Connection::irTail,
+                   &TapStates::endIrState,
+                   kStateIrPause,
+                   kIrCapture,
+                   kIrCompare,
+                   false};
+const Register kDr{{kDrHeader, kDrBody, kDrTrailer},
+                   kDrBody,
+                   &Connection::drLead,
+                   &Connection::drTail,
+                   &TapStates::endDrState,
+                   kStateDrPause,
+                   kDrCapture,
+                   kDrCompare,
+                   true};
 
 void HandMismatches(SvfSession& session, const uint16_t* mismatch, size_t words) {
     const auto count = static_cast<uint32_t>(words);
@@ -408,8 +418,8 @@ void InsertInvertedBits(uint16_t* destination, uint32_t offset, const uint16_t* 
                 [source](size_t i) { return static_cast<uint16_t>(~source[i]); });
 }
 
-void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a,
-                      const uint16_t* b, uint32_t n) {
+void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a, const uint16_t* b,
+                      uint32_t n) {
     InsertWords(destination, offset, n,
                 [a, b](size_t i) { return static_cast<uint16_t>(a[i] & b[i]); });
 }

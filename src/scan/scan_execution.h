@@ -11,8 +11,8 @@
 
 namespace svf {
 
-inline constexpr uint32_t kMaxShiftBits = 65535;   // one controller shift call
-inline constexpr uint32_t kChunkBits = 65280;      // full chunk, word aligned
+inline constexpr uint32_t kMaxShiftBits = 65535;  // one controller shift call
+inline constexpr uint32_t kChunkBits = 65280;     // full chunk, word aligned
 
 // Execute the SIR/SDR in session.scanParts; `statementFlags` holds the
 // PatternFlag bits of the statement. kOk, kControllerFailed (reported) or
@@ -46,14 +46,13 @@ uint32_t ShiftDrCompareInChunks(const VeltraApi* api, const SvfReport* report, u
 // Bits of the last touched word above offset + n may be overwritten; only
 // ceil(n/16) source words are read.
 void InsertBits(uint16_t* destination, uint32_t offset, const uint16_t* source, uint32_t n);
-void InsertInvertedBits(uint16_t* destination, uint32_t offset, const uint16_t* source,
-                        uint32_t n);
-void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a,
-                      const uint16_t* b, uint32_t n);
+void InsertInvertedBits(uint16_t* destination, uint32_t offset, const uint16_t* source, uint32_t n);
+void InsertMaskedBits(uint16_t* destination, uint32_t offset, const uint16_t* a, const uint16_t* b,
+                      uint32_t n);
 
 // True when any compared bit of the first n differs (output receives the
 // difference words when given). `mask` 1 = compare; null = all.
 bool CompareBits(uint16_t* output, const uint16_t* captured, const uint16_t* expected,
-                const uint16_t* mask, uint32_t n);
+                 const uint16_t* mask, uint32_t n);
 
 }  // namespace svf

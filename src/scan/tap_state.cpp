@@ -13,8 +13,8 @@ Status RunStatePath(SvfSession& session) {
     for (int32_t i = 0; i < tap.statePathLength; ++i) {
         tap.tapState = tap.statePath[static_cast<size_t>(i)];
         if (!IsStableState(tap.tapState)) continue;
-        const uint32_t result = Call<&VeltraApi::SetTapState>(
-            api, session.connection.testerTap, StateCodeOf(tap.tapState));
+        const uint32_t result = Call<&VeltraApi::SetTapState>(api, session.connection.testerTap,
+                                                              StateCodeOf(tap.tapState));
         if (result != VELTRA_OK) {
             ReportLineError(session.host.report, static_cast<long>(session.reader.lineNumber),
                             "unable to set TAP state; %s", FailureText(api, result));

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "controller/controller.h"
-#include "report/report.h"
 #include "number_conversion.h"
+#include "report/report.h"
 #include "scan/tap_state.h"
 
 namespace svf {
@@ -65,7 +65,8 @@ Status ExecuteRunTest(SvfSession& session) {
         const VeltraApi* api = session.host.api;
         const auto shortfall = SaturatingCast<uint32_t>(tap.runMinTime - elapsed);
         if (Call<&VeltraApi::WaitTime>(api, shortfall, VELTRA_TIME_MICROSECONDS) != VELTRA_OK) {
-            ReportError(session.host.report, "Error: Wait time failed; %s", ControllerErrorText(api));
+            ReportError(session.host.report, "Error: Wait time failed; %s",
+                        ControllerErrorText(api));
             return kControllerFailed;
         }
     }

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "report/report.h"
 #include "pio/pio_statements.h"
+#include "report/report.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"
 #include "svf/scan_statements.h"
@@ -18,9 +18,9 @@ namespace {
 // executedCount counts statements that acted on the target.
 enum class Counting {
     kNone,
-    kCommand,                // FREQUENCY
-    kCommandThenExecuted,    // SIR, SDR, RUNTEST, STATE: executed once they succeeded
-    kCommandAndExecuted,     // PIO: both before it is handled
+    kCommand,              // FREQUENCY
+    kCommandThenExecuted,  // SIR, SDR, RUNTEST, STATE: executed once they succeeded
+    kCommandAndExecuted,   // PIO: both before it is handled
 };
 
 using Handler = Status (*)(int code, SvfSession& session);
@@ -87,7 +87,8 @@ constexpr std::array<Statement, kTokenCodes> kStatements = [] {
 }();
 
 Status Dispatch(int code, SvfSession& session) {
-    if (code < 0 || code >= kTokenCodes || kStatements[static_cast<size_t>(code)].handler == nullptr) {
+    if (code < 0 || code >= kTokenCodes ||
+        kStatements[static_cast<size_t>(code)].handler == nullptr) {
         return UnknownCommand(session);
     }
     const Statement& statement = kStatements[static_cast<size_t>(code)];
@@ -95,7 +96,8 @@ Status Dispatch(int code, SvfSession& session) {
     if (statement.counting != Counting::kNone) ++session.counters.commandCount;
     if (statement.counting == Counting::kCommandAndExecuted) ++reader.executedCount;
     const Status status = statement.handler(code, session);
-    if (status == kOk && statement.counting == Counting::kCommandThenExecuted) ++reader.executedCount;
+    if (status == kOk && statement.counting == Counting::kCommandThenExecuted)
+        ++reader.executedCount;
     return status;
 }
 

@@ -54,7 +54,8 @@ constexpr uint64_t kCaseBits = 0x20 * kEveryByte;
 constexpr uint64_t kLowNibbles = 0x0F * kEveryByte;
 constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FF;
 constexpr uint64_t kEvenHalves = 0x0000FFFF0000FFFF;
-static_assert(std::endian::native == std::endian::little, "digits are read from memory in this order");
+static_assert(std::endian::native == std::endian::little,
+              "digits are read from memory in this order");
 
 // The top bit of each of eight bytes set where the byte lies in [first, last]
 // (never for bytes above 127).
@@ -82,7 +83,7 @@ constexpr std::array<int8_t, 256> kDigitValues = [] {
 // the k-th digit read lands as digit D-1-k counted from the right; a pattern
 // given with fewer digits is moved down once at its end.
 class PatternPacker {
-public:
+  public:
     PatternPacker(uint16_t* words, size_t wordCount, uint32_t digitCount)
         : words_(words), wordCount_(wordCount), capacity_(digitCount) {}
 
@@ -142,12 +143,13 @@ public:
         // The words below it are shifted out: their old contents do not matter.
         const uint32_t low = missing % kDigitsPerWord;
         if (low != 0) {
-            words_[missing / kDigitsPerWord] = static_cast<uint16_t>(pending_ << (low * kDigitBits));
+            words_[missing / kDigitsPerWord] =
+                static_cast<uint16_t>(pending_ << (low * kDigitBits));
         }
         ShiftDown(uint64_t{missing} * kDigitBits);
     }
 
-private:
+  private:
     // Eight digits as two words (high: the first four), all at once in one
     // 8-byte number; false when one of them is no digit.
     static bool PairValue(const char* c, uint32_t* high, uint32_t* low) {
@@ -210,9 +212,9 @@ private:
 
     uint16_t* words_;
     size_t wordCount_;
-    uint32_t capacity_;      // digits the length allows
-    uint32_t stored_ = 0;    // digits read so far
-    uint32_t pending_ = 0;   // digits read of the word not yet written
+    uint32_t capacity_;     // digits the length allows
+    uint32_t stored_ = 0;   // digits read so far
+    uint32_t pending_ = 0;  // digits read of the word not yet written
 };
 
 // Reads the length token: a decimal number at the start of its text.
@@ -282,7 +284,8 @@ Status ParseFields(SvfSession& session, ScanKind kind, uint32_t length, uint32_t
         if (token.code == kTokenSemicolon) return kOk;
         const Field* field = FieldOf(token.code);
         if (field == nullptr) {
-            ReportStatementError(session, "\"TDI\", \"TDO\", \"MASK\", \"SMASK\" or \";\" expected");
+            ReportStatementError(session,
+                                 "\"TDI\", \"TDO\", \"MASK\", \"SMASK\" or \";\" expected");
             return kSyntax;
         }
         if ((*statementFlags & field->flag) != 0) {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "controller/controller.h"
-#include "report/report.h"
 #include "number_conversion.h"
+#include "report/report.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"
 #include "svf/state_statements.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "controller/controller.h"
-#include "report/report.h"
 #include "number_conversion.h"
+#include "report/report.h"
 #include "scan/tap_state.h"
 #include "scan/waits.h"
 #include "svf/reader/reader.h"
@@ -73,7 +73,8 @@ Status TrstOn(SvfSession& session) {
 }
 
 Status TrstOff(SvfSession& session) {
-    if (session.connection.trstForbidden || session.host.libraryVersion < kVersionSetTrst) return kOk;
+    if (session.connection.trstForbidden || session.host.libraryVersion < kVersionSetTrst)
+        return kOk;
     const uint32_t result =
         Call<&VeltraApi::SetTrst>(session.host.api, session.connection.testerTap, kTrstReleased);
     return result == VELTRA_FAILED ? TrstFailed(session, "OFF", result) : kOk;
@@ -160,7 +161,8 @@ Status ParseRunTestEnd(SvfSession& session, const Token& token) {
         Token next;
         if (!TakeRunTestToken(session, next)) return kSyntax;
         int32_t state = 0;
-        if (!StableStateOf(session, next.code, state)) return SyntaxError(session, "stable state expected");
+        if (!StableStateOf(session, next.code, state))
+            return SyntaxError(session, "stable state expected");
         tap.runEndState = state;
         if (!TakeRunTestToken(session, next)) return kSyntax;
         return next.code == kTokenSemicolon ? kOk : SyntaxError(session, "semicolon expected");
@@ -181,7 +183,8 @@ Status ParseRunTestFields(SvfSession& session) {
         if (!TakeRunTestToken(session, token)) return kSyntax;
     }
     double value = 0.0;
-    if (!IsNumberToken(token, value)) return SyntaxError(session, "run_count/min_time or stable state expected");
+    if (!IsNumberToken(token, value))
+        return SyntaxError(session, "run_count/min_time or stable state expected");
     if (value <= 0.0) return SyntaxError(session, "run_count/min_time greater than zero");
     if (const Status status = ParseRunUnit(session, value); status != kOk) return status;
     if (!TakeRunTestToken(session, token)) return kSyntax;
@@ -206,7 +209,8 @@ Status ParseTrst(SvfSession& session) {
     const Token value = NextToken(session);
     if (value.status != kOk) return EndOfStatement(session, value.status);
     TapStates& tap = session.tap;
-    if (tap.trstMode == kTokenAbsent) return SyntaxError(session, "TRST is already defined as ABSENT");
+    if (tap.trstMode == kTokenAbsent)
+        return SyntaxError(session, "TRST is already defined as ABSENT");
     tap.trstMode = static_cast<uint32_t>(value.code);
     if (const Status status = ApplyTrst(session, value.code); status != kOk) return status;
     return ExpectSemicolon(session);
@@ -216,7 +220,8 @@ Status ParseEndState(int code, SvfSession& session) {
     const Token token = NextToken(session);
     if (token.status != kOk) return EndOfStatement(session, token.status);
     int32_t state = 0;
-    if (!StableStateOf(session, token.code, state)) return SyntaxError(session, "stable state expected");
+    if (!StableStateOf(session, token.code, state))
+        return SyntaxError(session, "stable state expected");
     if (const Status status = ExpectSemicolon(session); status != kOk) return status;
     (code == kTokenEndIr ? session.tap.endIrState : session.tap.endDrState) = state;
     return kOk;
@@ -230,10 +235,12 @@ Status ParseState(SvfSession& session) {
         const Token token = NextToken(session);
         if (token.status != kOk) return EndOfStatement(session, token.status);
         if (token.code == kTokenSemicolon) {
-            if (!IsStableState(last)) return SyntaxError(session, "last state must be a stable state");
+            if (!IsStableState(last))
+                return SyntaxError(session, "last state must be a stable state");
             return RunStatePath(session);
         }
-        if (!IsStateToken(token.code)) return SyntaxError(session, "TAP state or semicolon expected");
+        if (!IsStateToken(token.code))
+            return SyntaxError(session, "TAP state or semicolon expected");
         if (!StableStateOf(session, token.code, last)) last = StateOf(token.code);
         if (tap.statePathLength >= kMaxStatePath) {
             ReportLineError(session.host.report, LineOf(session), "too many states, %d allowed",

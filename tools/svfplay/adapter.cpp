@@ -39,7 +39,8 @@ std::unique_ptr<Controller> OpenAdapter(const std::string& adapter,
     const auto lastError =
         bridge.Function<VeltraBridgeLastErrorFunction>(VELTRA_BRIDGE_LAST_ERROR_SYMBOL);
     if (open == nullptr || lastError == nullptr) {
-        error = Join({"'", path.string(), "' is not the bridge (no ", VELTRA_BRIDGE_OPEN_SYMBOL, ")"});
+        error =
+            Join({"'", path.string(), "' is not the bridge (no ", VELTRA_BRIDGE_OPEN_SYMBOL, ")"});
         return nullptr;
     }
     if (open(adapter.c_str()) != 0) {

@@ -121,12 +121,11 @@ void WriteVersions(const Options& options, std::ostream& out) {
     const auto player = Player::Load(playerPath, error);
     const std::string playerVersion = FileVersion(playerPath);
     out << "player: " << playerPath.string() << " ("
-        << (player ? (playerVersion.empty() ? "version unknown" : playerVersion) : error)
-        << ")\n";
+        << (player ? (playerVersion.empty() ? "version unknown" : playerVersion) : error) << ")\n";
     const auto controller = OpenController(options, error);
     out << "controller: "
-        << (options.nullController ? std::string("none") : ControllerPath(options).string())
-        << " (" << (controller ? controller->Version() : error) << ")\n";
+        << (options.nullController ? std::string("none") : ControllerPath(options).string()) << " ("
+        << (controller ? controller->Version() : error) << ")\n";
 }
 
 }  // namespace
@@ -159,16 +158,15 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
     if (controller->sim().HasFailures()) controller->sim().clearFailures();
     std::optional<TraceRecorder> recorder;
     if (tracing) {
-        recorder.emplace(controller->api(), [&traceFile](const std::string& line) {
-            traceFile.Write(line);
-        });
+        recorder.emplace(controller->api(),
+                         [&traceFile](const std::string& line) { traceFile.Write(line); });
     }
     const VeltraApi* api = recorder ? recorder->api() : controller->api();
 
     const bool showProgress = !options.json && !options.quiet && StderrIsTerminal();
     ProgressBar bar(err, showProgress ? ProgressTotal(options, *job) : 0, showProgress);
-    MessageRecorder messages(options.verbosity, options.json ? MessageRecorder::Listener()
-                                                             : HumanListener(out, bar));
+    MessageRecorder messages(options.verbosity,
+                             options.json ? MessageRecorder::Listener() : HumanListener(out, bar));
     messages.report()->abortCallback = &AbortRequested;
 
     RunOutcome outcome;
@@ -219,12 +217,8 @@ int RunJob(const Options& options, std::ostream& out, std::ostream& err) {
 int RunSvfplay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ParseOutcome parsed = ParseCommandLine(args);
     switch (parsed.kind) {
-        case ParseOutcome::Kind::Help:
-            out << parsed.text;
-            return 0;
-        case ParseOutcome::Kind::Version:
-            WriteVersions(parsed.options, out);
-            return 0;
+        case ParseOutcome::Kind::Help: out << parsed.text; return 0;
+        case ParseOutcome::Kind::Version: WriteVersions(parsed.options, out); return 0;
         case ParseOutcome::Kind::Error:
             err << parsed.text << '\n';
             if (parsed.json) {
@@ -234,8 +228,7 @@ int RunSvfplay(const std::vector<std::string>& args, std::ostream& out, std::ost
                 Refuse(true, {SVF_RESULT_BAD_JOB, reason}, out, ignored);
             }
             return kExitError;
-        case ParseOutcome::Kind::Run:
-            break;
+        case ParseOutcome::Kind::Run: break;
     }
     return RunJob(parsed.options, out, err);
 }

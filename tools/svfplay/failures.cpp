@@ -154,15 +154,16 @@ void WriteFailures(std::ostream& out, const FailureList& list, const char* headi
 nlohmann::json FailuresJson(const FailureList& list) {
     nlohmann::json records = nlohmann::json::array();
     for (const FailureRecord& r : list.records) {
-        nlohmann::json record = {{"tap", r.tap},
-                                 {"failingBitCount", r.failingBitCount},
-                                 {"failingBits", r.failingBits}};
+        nlohmann::json record = {
+            {"tap", r.tap}, {"failingBitCount", r.failingBitCount}, {"failingBits", r.failingBits}};
         if (r.source == FailureRecord::Source::Controller) {
             record["source"] = "controller";
             record["register"] = RegisterName(r);
             record["bitCount"] = r.bitCount;
-            for (const auto& [key, value] : {std::pair{"tdi", &r.tdi}, {"expected", &r.expected},
-                                             {"mask", &r.mask}, {"captured", &r.captured}}) {
+            for (const auto& [key, value] : {std::pair{"tdi", &r.tdi},
+                                             {"expected", &r.expected},
+                                             {"mask", &r.mask},
+                                             {"captured", &r.captured}}) {
                 record[key] = value->empty() ? nlohmann::json(nullptr) : nlohmann::json(*value);
             }
         } else {

@@ -19,14 +19,14 @@ namespace svfplay {
 struct FailureRecord {
     enum class Source { Controller, ErrorFile };
     Source source = Source::Controller;
-    uint32_t tap = 0;               // 0: a PIO check
+    uint32_t tap = 0;                  // 0: a PIO check
     bool instructionRegister = false;  // controller records: IR or DR scan
-    uint64_t bitCount = 0;          // controller records
+    uint64_t bitCount = 0;             // controller records
     std::optional<uint32_t> svfLine;   // ERROR file, syntax 1.3
     std::optional<uint32_t> command;   // ERROR file, command-numbered form
     uint64_t failingBitCount = 0;
-    std::vector<uint64_t> failingBits;  // bit positions, or PIO positions
-    std::vector<std::string> pins;      // PIO pins of the command-numbered form
+    std::vector<uint64_t> failingBits;          // bit positions, or PIO positions
+    std::vector<std::string> pins;              // PIO pins of the command-numbered form
     std::string tdi, expected, mask, captured;  // controller records, SVF hex
 };
 

@@ -7,7 +7,7 @@
 namespace svfplay {
 
 class InterruptGuard {
-public:
+  public:
     InterruptGuard();
     ~InterruptGuard();
     InterruptGuard(const InterruptGuard&) = delete;

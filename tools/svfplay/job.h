@@ -13,7 +13,7 @@
 namespace svfplay {
 
 class Job {
-public:
+  public:
     Job(const Job&) = delete;
     Job& operator=(const Job&) = delete;
 
@@ -28,7 +28,7 @@ public:
     // The lines passed in memory (empty without --from-memory).
     const std::vector<std::string>& lines() const { return lines_; }
 
-private:
+  private:
     explicit Job(const Options& options);
     uint32_t Flags() const;
     void SetConnection();

@@ -116,8 +116,8 @@ bool Controller::LoadBoard(const std::string& path, std::string& error) const {
     if (sim_.loadBoardFile(path.c_str()) != 0) {
         const char* reason = sim_.lastError != nullptr ? sim_.lastError() : nullptr;
         const bool hasReason = reason != nullptr && *reason != '\0';
-        error = Join({"cannot load board '", path, "'", hasReason ? ": " : "",
-                      hasReason ? reason : ""});
+        error = Join(
+            {"cannot load board '", path, "'", hasReason ? ": " : "", hasReason ? reason : ""});
         return false;
     }
     return true;

@@ -20,14 +20,14 @@ namespace svfplay {
 std::filesystem::path LibraryPath(const std::string& given, const char* defaultName);
 
 class Player {
-public:
+  public:
     // Null (and `error`) when the library or its Svf_Execute is missing.
     static std::unique_ptr<Player> Load(const std::filesystem::path& path, std::string& error);
     // Svf_Init, Svf_Execute, Svf_Exit.
     int32_t Execute(const VeltraApi* api, SvfReport* report, SvfInfo* info) const;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
     SharedLibrary library_;
     SvfInitFunction init_ = nullptr;
@@ -61,10 +61,9 @@ struct SimHooks {
 };
 
 class Controller {
-public:
+  public:
     // The table of the library at `path`, taken through Veltra_GetApi.
-    static std::unique_ptr<Controller> Load(const std::filesystem::path& path,
-                                            std::string& error);
+    static std::unique_ptr<Controller> Load(const std::filesystem::path& path, std::string& error);
     static std::unique_ptr<Controller> Null();
 
     const VeltraApi* api() const { return api_; }
@@ -91,7 +90,7 @@ public:
     std::string Version() const;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
     SharedLibrary library_;
     const VeltraApi* api_ = nullptr;

@@ -21,8 +21,7 @@ constexpr uint32_t kMaxTap = 32;
 
 // Bits that change what the job record's pointers mean: only the options
 // that also supply the matching data may set them.
-constexpr uint32_t kPointerMeaningFlags =
-    SVF_FLAG_LINES_IN_MEMORY | SVF_FLAG_CONNECTION_STRINGS;
+constexpr uint32_t kPointerMeaningFlags = SVF_FLAG_LINES_IN_MEMORY | SVF_FLAG_CONNECTION_STRINGS;
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -53,15 +52,15 @@ struct RawValues {
 
 void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
     app.add_option("FILE.svf", o.svfFile, "SVF file to play")->required();
-    auto* player = app.add_option("--player", o.playerLibrary,
-                                  "player library (default: next to svfplay)");
+    auto* player =
+        app.add_option("--player", o.playerLibrary, "player library (default: next to svfplay)");
     (void)player;
     auto* controller = app.add_option("--controller", o.controllerLibrary,
                                       "controller library exporting Veltra_GetApi "
                                       "(default: veltra-sim next to svfplay)");
-    auto* nullController = app.add_flag(
-        "--null-controller", o.nullController,
-        "built-in controller: every call succeeds at once and captures zeros");
+    auto* nullController =
+        app.add_flag("--null-controller", o.nullController,
+                     "built-in controller: every call succeeds at once and captures zeros");
     nullController->excludes(controller);
     auto* board = app.add_option("--board", o.boardFile, "board file for veltra-sim");
     board->excludes(nullController);
@@ -77,8 +76,7 @@ void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
                    "default: keep the controller's")
         ->check(ValueCheck(ParseFrequency, "FREQ"));
     auto* errorFile = app.add_option("--error-file", o.errorFile, "ERROR file to write");
-    app.add_flag("--numbered-errors", o.numberedErrors,
-                 "ERROR file in the command-numbered form")
+    app.add_flag("--numbered-errors", o.numberedErrors, "ERROR file in the command-numbered form")
         ->needs(errorFile);
     auto* cnn = app.add_option("--cnn", o.cnnFile, "CNN connection file");
     auto* strings =
@@ -88,8 +86,7 @@ void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
     strings->excludes(cnn);
     app.add_flag("--no-trst", o.noTrst, "with --connection: TRST statements not allowed")
         ->needs(strings);
-    app.add_flag("--avoid-reset", o.avoidReset,
-                 "with --connection: RESET end states become IDLE")
+    app.add_flag("--avoid-reset", o.avoidReset, "with --connection: RESET end states become IDLE")
         ->needs(strings);
     auto* pio = app.add_flag("--pio", o.pio, "enable PIO and PIOMAP statements");
     app.add_option("--pio-map", o.pioMapFile, "PIO mapping file")->needs(pio);
@@ -105,10 +102,9 @@ void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
     app.add_flag("--from-memory", o.fromMemory, "read the file first, pass its lines in memory");
     app.add_option("--flags", raw.flags, "raw option bits OR-ed in (hexadecimal, 0x optional)")
         ->check(ValueCheck(ParseHexFlags, "HEX"));
-    auto* verbosity =
-        app.add_option("-v,--verbosity", o.verbosity,
-                       "0 silent, 1 errors, 2 and warnings, 3 and notes (default 3)")
-            ->check(CLI::Range(0, kMaxVerbosity));
+    auto* verbosity = app.add_option("-v,--verbosity", o.verbosity,
+                                     "0 silent, 1 errors, 2 and warnings, 3 and notes (default 3)")
+                          ->check(CLI::Range(0, kMaxVerbosity));
     app.add_flag("-q,--quiet", o.quiet, "errors only: no notes, no summary, no progress bar")
         ->excludes(verbosity);
     app.add_flag("--json", o.json, "one JSON object on stdout instead of the messages");
@@ -118,7 +114,8 @@ void AddOptions(CLI::App& app, Options& o, RawValues& raw) {
 
     app.add_option("--max-failures", o.maxFailures,
                    "failing scans to show after a FAIL (default 10)");
-    app.add_flag("--version", raw.version, "show the versions of svfplay, the player and the controller");
+    app.add_flag("--version", raw.version,
+                 "show the versions of svfplay, the player and the controller");
 }
 
 }  // namespace
@@ -166,9 +163,8 @@ std::optional<uint32_t> ParseHexFlags(const std::string& text, std::string& erro
     if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         digits.erase(0, 2);
     }
-    const bool allHex = std::all_of(digits.begin(), digits.end(), [](unsigned char c) {
-        return std::isxdigit(c) != 0;
-    });
+    const bool allHex = std::all_of(digits.begin(), digits.end(),
+                                    [](unsigned char c) { return std::isxdigit(c) != 0; });
     if (digits.empty() || !allHex || digits.size() > kMaxHexDigits) {
         error = "'" + text + "' is not a 32-bit hexadecimal number";
         return std::nullopt;
@@ -192,8 +188,7 @@ std::optional<uint32_t> ParseFrequency(const std::string& text, std::string& err
     }
     const std::string number = text.substr(0, numberEnd);
     const std::string unit = Upper(text.substr(numberEnd));
-    if (number.empty() || number == "." ||
-        std::count(number.begin(), number.end(), '.') > 1) {
+    if (number.empty() || number == "." || std::count(number.begin(), number.end(), '.') > 1) {
         error = "'" + text + "' is not a frequency (for example 1000, 500kHz, 1MHz, 2.5M)";
         return std::nullopt;
     }
@@ -239,26 +234,27 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args) {
         return outcome;
     } catch (const CLI::ParseError& e) {
         // --version needs no file.
-        if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr &&
-            app.count("--version") > 0) {
+        if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && app.count("--version") > 0) {
             outcome.kind = ParseOutcome::Kind::Version;
             return outcome;
         }
         outcome.kind = ParseOutcome::Kind::Error;
-        outcome.text = std::string("svfplay: error: ") + e.what() +
-                       "\nRun with --help for more information.";
+        outcome.text =
+            std::string("svfplay: error: ") + e.what() + "\nRun with --help for more information.";
         return outcome;
     }
 
     Options& o = outcome.options;
     std::string ignored;
     if (app.count("--connection") > 0) o.connection = ParseConnection(raw.connection, ignored);
-    if (app.count("--final-state") > 0) o.finalStateCode = *ParseFinalState(raw.finalState, ignored);
+    if (app.count("--final-state") > 0)
+        o.finalStateCode = *ParseFinalState(raw.finalState, ignored);
     if (app.count("--flags") > 0) o.rawFlags = *ParseHexFlags(raw.flags, ignored);
     if (app.count("--frequency") > 0) o.frequencyKhz = ParseFrequency(raw.frequency, ignored);
     if (app.count("--gang") > 0) o.gang = raw.gang;
     if (o.quiet) o.verbosity = SVF_LEVEL_ERROR;
-    outcome.kind = app.count("--version") > 0 ? ParseOutcome::Kind::Version : ParseOutcome::Kind::Run;
+    outcome.kind =
+        app.count("--version") > 0 ? ParseOutcome::Kind::Version : ParseOutcome::Kind::Run;
     return outcome;
 }
 

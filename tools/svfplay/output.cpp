@@ -165,7 +165,8 @@ std::optional<uint32_t> SvfLineOf(const HostMessage& message) {
 }
 
 std::string FormatProgress(uint32_t line, uint32_t totalLines, double elapsedSeconds) {
-    if (totalLines == 0) return "line " + std::to_string(line) + RateAndEta(line, 0, elapsedSeconds);
+    if (totalLines == 0)
+        return "line " + std::to_string(line) + RateAndEta(line, 0, elapsedSeconds);
     const uint32_t shown = std::min(line, totalLines);
     const auto filled = static_cast<size_t>(uint64_t{shown} * kBarWidth / totalLines);
     const auto percent = static_cast<uint32_t>(uint64_t{shown} * kPercent / totalLines);
@@ -220,8 +221,8 @@ std::string FormatSummary(const RunOutcome& outcome, const std::vector<HostMessa
         char seconds[48];
         std::snprintf(seconds, sizeof seconds, "%.6f s",
                       static_cast<double>(us) / kMicrosecondsPerSecond);
-        text << "Simulated time: " << seconds << " (" << us << " us, "
-             << outcome.stats->tckCycles << " TCK cycles)\n";
+        text << "Simulated time: " << seconds << " (" << us << " us, " << outcome.stats->tckCycles
+             << " TCK cycles)\n";
     }
     return text.str();
 }

@@ -29,7 +29,7 @@ struct HostMessage {
 // The host side of SvfReport: keeps every delivered message in order and
 // hands each to `onMessage` as it arrives.
 class MessageRecorder {
-public:
+  public:
     using Listener = std::function<void(const HostMessage&)>;
 
     MessageRecorder(int32_t verbosity, Listener onMessage);
@@ -41,7 +41,7 @@ public:
     // False when memory ran out and a message was dropped.
     bool complete() const { return complete_; }
 
-private:
+  private:
     static void Deliver(void* context, const SvfMessage* message);
 
     SvfReport report_{};
@@ -58,13 +58,13 @@ std::string FormatProgress(uint32_t line, uint32_t totalLines, double elapsedSec
 // A progress line on a terminal, redrawn in place; cleared before other
 // output is written and at the end.
 class ProgressBar {
-public:
+  public:
     ProgressBar(std::ostream& stream, uint32_t totalLines, bool enabled);
     ~ProgressBar();
     void Update(uint32_t line);
     void Clear();
 
-private:
+  private:
     std::ostream& stream_;
     uint32_t totalLines_;
     bool enabled_;
@@ -78,7 +78,7 @@ struct RunOutcome {
     uint32_t resultCode = 0;
     uint32_t frequencyKhz = 0;
     uint32_t gangFailMask = 0;
-    std::optional<VeltraSimStats> stats;  // veltra-sim only
+    std::optional<VeltraSimStats> stats;             // veltra-sim only
     std::optional<uint32_t> controllerFrequencyKhz;  // what the controller reports running at
 };
 

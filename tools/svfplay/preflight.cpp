@@ -56,9 +56,9 @@ std::optional<Refusal> CheckFiles(const Options& options, const std::string& pla
         return Refusal{SVF_RESULT_NOT_OPENED, "cannot read '" + options.svfFile + "': " + *reason};
     }
     const std::vector<NamedPath> inputs = {
-        {"the SVF file", options.svfFile},         {"the board file", options.boardFile},
-        {"the CNN file", options.cnnFile},         {"the PIO mapping file", options.pioMapFile},
-        {"the player library", playerLibrary},     {"the controller library", controllerLibrary},
+        {"the SVF file", options.svfFile},     {"the board file", options.boardFile},
+        {"the CNN file", options.cnnFile},     {"the PIO mapping file", options.pioMapFile},
+        {"the player library", playerLibrary}, {"the controller library", controllerLibrary},
     };
     const std::vector<NamedPath> outputs = {
         {"the ERROR file", options.errorFile, "--error-file"},

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #include <io.h>
@@ -37,11 +37,10 @@ std::string LastWindowsError() {
     const DWORD code = GetLastError();
     char* text = nullptr;
     const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? std::string(text, length)
-                                                        : "error " + std::to_string(code);
+    std::string message =
+        length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(code);
     if (text != nullptr) LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.')) {

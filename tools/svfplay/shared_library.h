@@ -29,7 +29,7 @@ inline constexpr const char* kInstalledLibraryFolder = "lib";
 
 // A loaded shared library, unloaded when the object goes away.
 class SharedLibrary {
-public:
+  public:
     SharedLibrary() = default;
     ~SharedLibrary();
     SharedLibrary(SharedLibrary&& other) noexcept;
@@ -50,7 +50,7 @@ public:
         return reinterpret_cast<FunctionPointer>(Symbol(name));
     }
 
-private:
+  private:
     explicit SharedLibrary(void* handle) : handle_(handle) {}
     void Close();
 

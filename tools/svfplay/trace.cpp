@@ -117,8 +117,7 @@ const char* TracedGetErrorText() {
 uint32_t TracedGetPodInfo(uint32_t tap, uint32_t* pinMask, uint32_t* levelMask) {
     const uint32_t result = Target().GetPodInfo(tap, pinMask, levelMask);
     Record([&] {
-        return Line("GetPodInfo", {Dec(tap), OutValue(pinMask), OutValue(levelMask)},
-                    Dec(result));
+        return Line("GetPodInfo", {Dec(tap), OutValue(pinMask), OutValue(levelMask)}, Dec(result));
     });
     return result;
 }
@@ -134,8 +133,7 @@ uint32_t TracedAccessPioPins(uint32_t tap, uint32_t used, uint32_t drive, uint32
     const uint32_t result = Target().AccessPioPins(tap, used, drive, high, readBack);
     Record([&] {
         return Line("AccessPioPins",
-                    {Dec(tap), Dec(used), Dec(drive), Dec(high), OutValue(readBack)},
-                    Dec(result));
+                    {Dec(tap), Dec(used), Dec(drive), Dec(high), OutValue(readBack)}, Dec(result));
     });
     return result;
 }
@@ -154,8 +152,7 @@ uint32_t TracedSetPodSignal(uint32_t tap, uint32_t signal, uint32_t level) {
 
 // Puts `traced` into the table only where the target has the slot.
 template <typename Function>
-void Hook(VeltraApi& table, const VeltraApi& target, Function VeltraApi::*slot,
-          Function traced) {
+void Hook(VeltraApi& table, const VeltraApi& target, Function VeltraApi::*slot, Function traced) {
     table.*slot = target.*slot != nullptr ? traced : nullptr;
 }
 
@@ -203,8 +200,7 @@ void HookAll(VeltraApi& t, const VeltraApi& target) {
     Hook(t, target, &VeltraApi::AccessPioPins, &TracedAccessPioPins);
     Hook(t, target, &VeltraApi::GetControllerInfo, &TracedGetControllerInfo);
     Hook(t, target, &VeltraApi::SetPodSignal, &TracedSetPodSignal);
-    Hook(t, target, &VeltraApi::ShiftDrLong,
-         &TracedCompare<&VeltraApi::ShiftDrLong, kShiftDrLong>);
+    Hook(t, target, &VeltraApi::ShiftDrLong, &TracedCompare<&VeltraApi::ShiftDrLong, kShiftDrLong>);
     Hook(t, target, &VeltraApi::ShiftDrLongToPause,
          &TracedCompare<&VeltraApi::ShiftDrLongToPause, kShiftDrLongToPause>);
     Hook(t, target, &VeltraApi::SetTrst,

@@ -21,7 +21,7 @@ std::string HexOfBits(const uint16_t* words, uint32_t bitCount);
 // forwards the call to the target's slot (slots the target lacks stay null).
 // The slots carry no context, so only one recorder may exist at a time.
 class TraceRecorder {
-public:
+  public:
     using Sink = std::function<void(const std::string&)>;
 
     TraceRecorder(const VeltraApi* target, Sink sink);
@@ -45,7 +45,7 @@ public:
         }
     }
 
-private:
+  private:
     const VeltraApi* target_;
     Sink sink_;
     VeltraApi table_{};
@@ -55,14 +55,14 @@ private:
 // The trace file, opened before the run so that a bad path is found before
 // any time is spent; one line per call, written as the calls happen.
 class TraceFile {
-public:
+  public:
     // False (and `error`) when the file cannot be created.
     bool Open(const std::string& path, std::string& error);
     void Write(const std::string& line);
     // Flushes and closes; false (and `error`) when anything failed to write.
     bool Close(std::string& error);
 
-private:
+  private:
     std::string path_;
     std::ofstream stream_;
 };

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "report/report.h"
 #include "platform/platform.h"
+#include "report/report.h"
 
 namespace svf {
 namespace {
@@ -91,7 +91,9 @@ constexpr size_t kKeywordCount = std::size(kKeywords);
 constexpr size_t kLongestKeyword = 16;
 constexpr size_t kLetters = 26;
 
-constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
 
 // A word is compared only with the keywords of its length and first letter,
@@ -117,7 +119,8 @@ constexpr uint64_t kByteTopBits = 0x80 * kEveryByte;
 constexpr uint64_t kByteLowBits = 0x7F * kEveryByte;
 constexpr uint64_t kCaseBit = 0x20;
 constexpr unsigned kBitsPerByte = 8;
-static_assert(std::endian::native == std::endian::little, "words are packed from memory in this order");
+static_assert(std::endian::native == std::endian::little,
+              "words are packed from memory in this order");
 
 constexpr PackedWord PackKeyword(std::string_view name) {
     PackedWord packed;
@@ -132,7 +135,7 @@ constexpr PackedWord PackKeyword(std::string_view name) {
 // those above 127 included, stay as they are.
 constexpr uint64_t UpperBytes(uint64_t bytes) {
     const uint64_t low7 = bytes & kByteLowBits;
-    const uint64_t fromA = low7 + (0x80 - 'a') * kEveryByte;  // top bit set where >= 'a'
+    const uint64_t fromA = low7 + (0x80 - 'a') * kEveryByte;        // top bit set where >= 'a'
     const uint64_t beyondZ = low7 + (0x80 - 'z' - 1) * kEveryByte;  // top bit set where > 'z'
     const uint64_t lower = fromA & ~beyondZ & ~bytes & kByteTopBits;
     return bytes ^ (lower >> 2);  // 0x80 >> 2 is the case bit
@@ -150,7 +153,8 @@ PackedWord PackWord(const char* word, size_t length) {
     const auto keep = [](size_t bytes) {
         return bytes >= kPackBytes ? ~uint64_t{0} : (uint64_t{1} << (kBitsPerByte * bytes)) - 1;
     };
-    return PackedWord{UpperBytes(halves[0] & keep(lowBytes)), UpperBytes(halves[1] & keep(highBytes))};
+    return PackedWord{UpperBytes(halves[0] & keep(lowBytes)),
+                      UpperBytes(halves[1] & keep(highBytes))};
 }
 
 struct KeywordIndex {
@@ -160,13 +164,16 @@ struct KeywordIndex {
 };
 
 static_assert(kKeywordCount <= UINT8_MAX, "keyword numbers must fit the index");
-static_assert([] {
-    for (const Keyword& keyword : kKeywords) {
-        const size_t length = keyword.name.size();
-        if (length == 0 || length > kLongestKeyword || !IsUpperLetter(keyword.name[0])) return false;
-    }
-    return true;
-}(), "keywords must start with a letter and fit kLongestKeyword");
+static_assert(
+    [] {
+        for (const Keyword& keyword : kKeywords) {
+            const size_t length = keyword.name.size();
+            if (length == 0 || length > kLongestKeyword || !IsUpperLetter(keyword.name[0]))
+                return false;
+        }
+        return true;
+    }(),
+    "keywords must start with a letter and fit kLongestKeyword");
 static_assert(kLongestKeyword <= 2 * kPackBytes, "keywords must fit a PackedWord");
 
 constexpr KeywordIndex kKeywordIndex = [] {
@@ -216,7 +223,8 @@ constexpr std::array<uint8_t, 256> kCharClasses = [] {
     for (const char c : {' ', '\t', '\r', '\n', '\v', '\f'}) {
         classes[static_cast<unsigned char>(c)] = kClassSpace | kClassWordEnd;
     }
-    for (const char c : {'(', ')', ';', '\0'}) classes[static_cast<unsigned char>(c)] = kClassWordEnd;
+    for (const char c : {'(', ')', ';', '\0'})
+        classes[static_cast<unsigned char>(c)] = kClassWordEnd;
     for (const char c : {'!', '/'}) classes[static_cast<unsigned char>(c)] = kClassCommentLead;
     return classes;
 }();
@@ -261,7 +269,8 @@ void TakeWord(ReaderState& reader, size_t length) {
     const char* word = Current(reader);
     // A short word is copied with a fixed-size copy (two moves) when the line
     // buffer has that many bytes left, rather than by a call of memcpy.
-    if (length <= kShortWord && static_cast<size_t>(reader.readPos) + kShortWord <= kLineBufferSize) {
+    if (length <= kShortWord &&
+        static_cast<size_t>(reader.readPos) + kShortWord <= kLineBufferSize) {
         std::memcpy(reader.wordBuffer, word, kShortWord);
     } else {
         std::memcpy(reader.wordBuffer, word, length);
@@ -301,7 +310,8 @@ Status LineTooLong(const SvfSession& session) {
 // Memory lines are taken as the host wrote them. One that does not fit the
 // line buffer is refused rather than played cut short.
 Status FetchMemoryLine(ReaderState& reader, bool& tooLong) {
-    const char* line = reader.memoryLines != nullptr ? reader.memoryLines[reader.lineNumber] : nullptr;
+    const char* line =
+        reader.memoryLines != nullptr ? reader.memoryLines[reader.lineNumber] : nullptr;
     if (line == nullptr) return kEndOfFile;
     size_t length = 0;
     while (line[length] != '\0' && length < kLineBufferSize - 1) ++length;
@@ -313,12 +323,14 @@ Status FetchMemoryLine(ReaderState& reader, bool& tooLong) {
 }
 
 Status FetchFileLine(ReaderState& reader, bool& tooLong) {
-    size_t length = reader.svfFile == nullptr ? 0
-                    : platform::ReadTextLine(reader.svfFile.get(), reader.lineBuffer,
-                                             kLineBufferSize);
+    size_t length =
+        reader.svfFile == nullptr
+            ? 0
+            : platform::ReadTextLine(reader.svfFile.get(), reader.lineBuffer, kLineBufferSize);
     if (length == 0) return kEndOfFile;
     tooLong = length == kFileReadLimit && reader.lineBuffer[length - 1] != '\n';
-    while (length > 0 && (reader.lineBuffer[length - 1] == '\n' || reader.lineBuffer[length - 1] == '\r')) {
+    while (length > 0 &&
+           (reader.lineBuffer[length - 1] == '\n' || reader.lineBuffer[length - 1] == '\r')) {
         reader.lineBuffer[--length] = '\0';
     }
     reader.lineLength = static_cast<int32_t>(length);
@@ -404,7 +416,8 @@ size_t PioWordLength(const char* p, size_t remaining) {
     size_t length = 0;
     while (length < remaining && !IsSpace(p[length])) ++length;
     constexpr size_t kCloseLength = 2;
-    if (length > kCloseLength && p[length - 2] == ')' && p[length - 1] == ';') length -= kCloseLength;
+    if (length > kCloseLength && p[length - 2] == ')' && p[length - 1] == ';')
+        length -= kCloseLength;
     return length;
 }
 
