@@ -66,7 +66,7 @@ TEST(AllocationFailure, EachAllocationSiteHasItsOwnMessage) {
         {
             svftest::MessageLog log;
             const svf::CnnModel model = svf::ReadCnnFile(path.c_str(), log.report());
-            ASSERT_NE(model, nullptr) << log.Dump();
+            ASSERT_FALSE(model.empty()) << log.Dump();
         }
         const std::vector<std::string>& codes = memoryCase.codes;
         ASSERT_EQ(allocationsSeen, static_cast<long>(codes.size()));
@@ -76,7 +76,7 @@ TEST(AllocationFailure, EachAllocationSiteHasItsOwnMessage) {
             failingAllocation = static_cast<long>(failing);
             const svf::CnnModel model = svf::ReadCnnFile(path.c_str(), log.report());
             failingAllocation = 0;
-            EXPECT_EQ(model, nullptr) << "allocation " << failing;
+            EXPECT_TRUE(model.empty()) << "allocation " << failing;
             ASSERT_EQ(log.messages().size(), 1u) << "allocation " << failing << "\n" << log.Dump();
             const std::string& code = codes[failing - 1];
             EXPECT_EQ(log.messages()[0].text, "Memory allocation error  #CC" + code)

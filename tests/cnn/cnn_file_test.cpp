@@ -50,38 +50,32 @@ std::string Hex(const svf::BitVector& words) {
 // last two only when the pattern compares).
 Strings Items(const ShiftStep* step) {
     Strings items;
-    for (const svf::ChainSegment* segment = step != nullptr ? step->segments.get() : nullptr;
-         segment != nullptr; segment = segment->next.get()) {
-        std::string item = segment->boardTap != 0 ? "TAP" + std::to_string(segment->boardTap) : "";
-        if (segment->bitCount != 0 || !segment->driveBits.empty()) {
-            item += std::to_string(segment->bitCount) + " d" + Hex(segment->driveBits);
+    if (step == nullptr) return items;
+    for (const svf::ChainSegment& segment : step->segments) {
+        std::string item = segment.boardTap != 0 ? "TAP" + std::to_string(segment.boardTap) : "";
+        if (segment.bitCount != 0 || !segment.driveBits.empty()) {
+            item += std::to_string(segment.bitCount) + " d" + Hex(segment.driveBits);
         }
-        if (!segment->compareBits.empty() || !segment->expectedBits.empty()) {
-            item += " c" + Hex(segment->compareBits) + " e" + Hex(segment->expectedBits);
+        if (!segment.compareBits.empty() || !segment.expectedBits.empty()) {
+            item += " c" + Hex(segment.compareBits) + " e" + Hex(segment.expectedBits);
         }
-        items.insert(items.begin(), item);  // the list starts at the last item read
+        items.push_back(item);
     }
     return items;
-}
-
-std::vector<const ShiftStep*> Steps(const ShiftStep* step) {
-    std::vector<const ShiftStep*> steps;
-    for (; step != nullptr; step = step->next.get()) steps.push_back(step);
-    return steps;
 }
 
 const std::string kComplete = std::string(kHeader) + "TESTER_CHANNEL TAP2 TAP1 END_TESTER_CHANNEL";
 
 TEST_F(CnnFileTest, ShortFormReachesTheBoardTapDirectly) {
     const CnnModel model = Read(kComplete + "\n");
-    ASSERT_NE(model, nullptr) << log_.Dump();
+    ASSERT_FALSE(model.empty()) << log_.Dump();
     EXPECT_TRUE(log_.messages().empty());
-    EXPECT_EQ(model->testerTap, 2u);
-    EXPECT_EQ(model->next, nullptr);
-    EXPECT_EQ(model->initSeq, nullptr);
-    EXPECT_EQ(model->termSeq, nullptr);
-    EXPECT_EQ(Items(model->irShift.get()), Strings{"TAP1"});
-    EXPECT_EQ(Items(model->drShift.get()), Strings{"TAP1"});
+    EXPECT_EQ(model[0].testerTap, 2u);
+    EXPECT_EQ(model.size(), 1u);
+    EXPECT_TRUE(model[0].initSeq.empty());
+    EXPECT_TRUE(model[0].termSeq.empty());
+    EXPECT_EQ(Items(model[0].irShift.get()), Strings{"TAP1"});
+    EXPECT_EQ(Items(model[0].drShift.get()), Strings{"TAP1"});
 }
 
 // Each file is one channel on tester TAP2.
@@ -100,10 +94,10 @@ TEST_F(CnnFileTest, AcceptedFiles) {
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const CnnModel model = Read(file);
-        ASSERT_NE(model, nullptr) << log_.Dump();
+        ASSERT_FALSE(model.empty()) << log_.Dump();
         EXPECT_TRUE(log_.messages().empty());
-        EXPECT_EQ(model->testerTap, 2u);
-        EXPECT_EQ(model->next, nullptr);
+        EXPECT_EQ(model[0].testerTap, 2u);
+        EXPECT_EQ(model.size(), 1u);
     }
 }
 
@@ -111,10 +105,10 @@ TEST_F(CnnFileTest, KeywordsAndPatternsAreCaseInsensitive) {
     const CnnModel model = Read(
         "syntax_version 1.2\ntester_channel tap3\nir_shift hl tap4 end_ir_shift\n"
         "Dr_Shift x1 End_Dr_Shift\nend_tester_channel\n");
-    ASSERT_NE(model, nullptr) << log_.Dump();
-    EXPECT_EQ(model->testerTap, 3u);
-    EXPECT_EQ(Items(model->irShift.get()), (Strings{"2 d2", "TAP4"}));
-    EXPECT_EQ(Items(model->drShift.get()), Strings{"2 d0 c1 e1"});
+    ASSERT_FALSE(model.empty()) << log_.Dump();
+    EXPECT_EQ(model[0].testerTap, 3u);
+    EXPECT_EQ(Items(model[0].irShift.get()), (Strings{"2 d2", "TAP4"}));
+    EXPECT_EQ(Items(model[0].drShift.get()), Strings{"2 d0 c1 e1"});
 }
 
 TEST_F(CnnFileTest, TrstSettingsApplyToTheChannelsThatFollowThem) {
@@ -124,13 +118,12 @@ TEST_F(CnnFileTest, TrstSettingsApplyToTheChannelsThatFollowThem) {
                                 "TESTER_CHANNEL TAP2 TAP1 END_TESTER_CHANNEL\n"
                                 "TRST_FREE\n"
                                 "TESTER_CHANNEL TAP3 TAP1 END_TESTER_CHANNEL\n");
-    ASSERT_NE(model, nullptr) << log_.Dump();
+    ASSERT_FALSE(model.empty()) << log_.Dump();
     Strings channels;  // tester TAP, restricted, free
-    for (const svf::TesterChannel* channel = model.get(); channel != nullptr;
-         channel = channel->next.get()) {
-        channels.push_back(std::to_string(channel->testerTap) + " " +
-                           std::to_string(channel->trstRestricted) + " " +
-                           std::to_string(channel->trstFree));
+    for (const svf::TesterChannel& channel : model) {
+        channels.push_back(std::to_string(channel.testerTap) + " " +
+                           std::to_string(channel.trstRestricted) + " " +
+                           std::to_string(channel.trstFree));
     }
     EXPECT_EQ(channels, (Strings{"1 0 0", "2 1 0", "3 1 1"}));
 }
@@ -138,10 +131,10 @@ TEST_F(CnnFileTest, TrstSettingsApplyToTheChannelsThatFollowThem) {
 TEST_F(CnnFileTest, EveryPatternCharacterSetsItsBits) {
     const CnnModel model =
         ReadChannel("IR_SHIFT 0123456789HLXZ END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT");
-    ASSERT_NE(model, nullptr) << log_.Dump();
+    ASSERT_FALSE(model.empty()) << log_.Dump();
     // Bit 0 is the last character: Z, X, L, H, 9, 8, ... 0 at bit 13. Driven:
     // H 9 8 5; compared: 9 8 7 6 3 2 1 0; expected high: 9 7 3 1.
-    EXPECT_EQ(Items(model->irShift.get()), Strings{"14 d138 c3cf0 e1450"});
+    EXPECT_EQ(Items(model[0].irShift.get()), Strings{"14 d138 c3cf0 e1450"});
 }
 
 // Consecutive pattern words form one pattern, the later word giving the low
@@ -163,17 +156,17 @@ TEST_F(CnnFileTest, JoinedWordsFormOnePatternInFileOrder) {
         SCOPED_TRACE(items);
         const CnnModel model =
             ReadChannel("IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT\n" + items + "END_DR_SHIFT");
-        ASSERT_NE(model, nullptr) << log_.Dump();
-        EXPECT_EQ(Items(model->drShift.get()), Strings{pattern});
+        ASSERT_FALSE(model.empty()) << log_.Dump();
+        EXPECT_EQ(Items(model[0].drShift.get()), Strings{pattern});
     }
 }
 
 TEST_F(CnnFileTest, BoardTapReferenceEndsThePattern) {
     const CnnModel model =
         ReadChannel("IR_SHIFT HL TAP5 LH HH END_IR_SHIFT DR_SHIFT L TAP5 H END_DR_SHIFT");
-    ASSERT_NE(model, nullptr) << log_.Dump();
-    EXPECT_EQ(Items(model->irShift.get()), (Strings{"2 d2", "TAP5", "4 d7"}));
-    EXPECT_EQ(Items(model->drShift.get()), (Strings{"1 d0", "TAP5", "1 d1"}));
+    ASSERT_FALSE(model.empty()) << log_.Dump();
+    EXPECT_EQ(Items(model[0].irShift.get()), (Strings{"2 d2", "TAP5", "4 d7"}));
+    EXPECT_EQ(Items(model[0].drShift.get()), (Strings{"1 d0", "TAP5", "1 d1"}));
 }
 
 TEST_F(CnnFileTest, SequencesKeepTheirStepsInFileOrder) {
@@ -181,29 +174,29 @@ TEST_F(CnnFileTest, SequencesKeepTheirStepsInFileOrder) {
         "INIT_SEQ IR 1010 TAP1 DR HH TDIO LL DR LH END_INIT_SEQ\n"
         "IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT\n"
         "TERM_SEQ DR TAP1 H END_TERM_SEQ");
-    ASSERT_NE(model, nullptr) << log_.Dump();
+    ASSERT_FALSE(model.empty()) << log_.Dump();
     Strings steps;  // kind: items
-    for (const ShiftStep* step : Steps(model->initSeq.get())) {
-        std::string text = std::to_string(step->kind) + ":";
-        for (const std::string& item : Items(step)) text += " " + item;
+    for (const ShiftStep& step : model[0].initSeq) {
+        std::string text = std::to_string(step.kind) + ":";
+        for (const std::string& item : Items(&step)) text += " " + item;
         steps.push_back(text);
     }
     // A new step starts a new pattern even right after a pattern word.
     EXPECT_EQ(steps, (Strings{"2: 4 d0 cf ea TAP1", "1: 2 d3", "3: 2 d0", "1: 2 d1"}));
-    const auto term = Steps(model->termSeq.get());
+    const std::vector<ShiftStep>& term = model[0].termSeq;
     ASSERT_EQ(term.size(), 1u);
-    EXPECT_EQ(term[0]->kind, uint32_t{svf::kStepDr});
-    EXPECT_EQ(Items(term[0]), (Strings{"TAP1", "1 d1"}));
+    EXPECT_EQ(term[0].kind, uint32_t{svf::kStepDr});
+    EXPECT_EQ(Items(&term[0]), (Strings{"TAP1", "1 d1"}));
 }
 
 TEST_F(CnnFileTest, EmptySequencesLeaveNoSequence) {
     const CnnModel model = ReadChannel(
         "INIT_SEQ END_INIT_SEQ IR_SHIFT TAP1 END_IR_SHIFT DR_SHIFT TAP1 END_DR_SHIFT "
         "TERM_SEQ END_TERM_SEQ");
-    ASSERT_NE(model, nullptr) << log_.Dump();
-    EXPECT_EQ(model->initSeq, nullptr);
-    EXPECT_EQ(model->termSeq, nullptr);
-    EXPECT_EQ(Items(model->irShift.get()), Strings{"TAP1"});
+    ASSERT_FALSE(model.empty()) << log_.Dump();
+    EXPECT_TRUE(model[0].initSeq.empty());
+    EXPECT_TRUE(model[0].termSeq.empty());
+    EXPECT_EQ(Items(model[0].irShift.get()), Strings{"TAP1"});
 }
 
 std::string Channel(const std::string& body) {
@@ -275,7 +268,7 @@ TEST_F(CnnFileTest, EachErrorIsReportedOnceAndLeavesNoModel) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message);
-        EXPECT_EQ(Read(row.text), nullptr);
+        EXPECT_TRUE(Read(row.text).empty());
         std::string want = row.message;
         const size_t at = want.find("{path}");
         if (at != std::string::npos) want.replace(at, 6, path_);

@@ -34,7 +34,7 @@ class ConnectionTest : public testing::Test {
     void LoadModel(const std::string& channels) {
         const std::string path = dir_.Write("board.cnn", "SYNTAX_VERSION 1.2\n" + channels + "\n");
         session_.connection.cnnModel = svf::ReadCnnFile(path.c_str(), log_.report());
-        ASSERT_NE(session_.connection.cnnModel, nullptr) << log_.Dump();
+        ASSERT_FALSE(session_.connection.cnnModel.empty()) << log_.Dump();
     }
 
     svftest::TempDir dir_;
@@ -77,7 +77,7 @@ TEST_F(ConnectionTest, CheckRefusesTheModelWithWarnings) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.channels);
         log_.Clear();
-        session_.connection.cnnModel = nullptr;
+        session_.connection.cnnModel.clear();
         if (!row.channels.empty()) LoadModel(row.channels);
         session_.connection.boardTap = row.boardTap;
         session_.connection.testerTap = row.boardTap;

@@ -44,7 +44,7 @@ protected:
         text += "END_TESTER_CHANNEL\n";
         const std::string path = dir_.Write("board.cnn", text);
         session_->connection.cnnModel = svf::ReadCnnFile(path.c_str(), log_.report());
-        ASSERT_NE(session_->connection.cnnModel, nullptr) << log_.Dump();
+        ASSERT_FALSE(session_->connection.cnnModel.empty()) << log_.Dump();
     }
 
     static Lines Calls() {

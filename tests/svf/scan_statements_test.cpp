@@ -256,7 +256,7 @@ TEST_F(ScanStatementTest, ResizeReusesTheStorageOfALongerLength) {
 
 class IndirectConnection : public ScanStatementTest {
 protected:
-    IndirectConnection() { session->connection.cnnModel = std::make_unique<svf::TesterChannel>(); }
+    IndirectConnection() { session->connection.cnnModel.emplace_back(); }
 };
 
 TEST_F(IndirectConnection, FirstSirFixesTheTotalLaterSirMustKeepIt) {
