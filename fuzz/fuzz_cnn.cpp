@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const svf::CnnModel model = svf::ReadCnnFile(cnnPath.c_str(), nullptr);
     constexpr uint32_t kTapsTried = 8;
     for (uint32_t tap = 1; tap <= kTapsTried && info.tap == 0; ++tap) {
-        if (svf::CheckBoardTap(model.get(), tap)) info.tap = tap;
+        if (svf::CheckBoardTap(model, tap)) info.tap = tap;
     }
     info.flags = SVF_FLAG_LINES_IN_MEMORY;
     info.svfSource = lines.pointers.data();

@@ -1,13 +1,12 @@
-// The connection model read from a CNN file: a list of tester channels, each
-// with its init and terminate sequences and the IR and DR blocks that frame
-// every scan. Plain data; the reader builds it, the connection set-up and the
-// sequence player read it. Each node owns its successors; destruction walks
-// the lists iteratively, so a file with very many items cannot exhaust the
-// stack.
+// The connection model read from a CNN file: the tester channels, each with
+// its init and terminate sequences and the IR and DR blocks that frame every
+// scan. Plain data; the reader builds it, the connection set-up and the
+// sequence player read it. Every sequence is kept in the order of the file.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "bit_vector.h"
 
@@ -24,42 +23,30 @@ struct ChainSegment {
     BitVector driveBits;
     BitVector compareBits;
     BitVector expectedBits;
-    std::unique_ptr<ChainSegment> next;
 
     bool IsPattern() const { return !driveBits.empty(); }
-    ~ChainSegment() {
-        while (next) next = std::move(next->next);
-    }
 };
 
-// One scan of a sequence, or the IR or DR block of a channel. Segments are
-// kept in the reverse of their order in the file (each item is put at the
-// head of the list).
+// One scan of a sequence, or the IR or DR block of a channel. The segments
+// are in file order, which is chain order from the TDI side: the last one is
+// the first to be shifted.
 struct ShiftStep {
     uint32_t kind = 0;  // StepKind
-    std::unique_ptr<ChainSegment> segments;
-    std::unique_ptr<ShiftStep> next;
-
-    ~ShiftStep() {
-        while (next) next = std::move(next->next);
-    }
+    std::vector<ChainSegment> segments;
 };
 
 struct TesterChannel {
     uint32_t testerTap = 0;
-    std::unique_ptr<ShiftStep> initSeq;
-    std::unique_ptr<ShiftStep> termSeq;
+    std::vector<ShiftStep> initSeq;  // empty: no init sequence
+    std::vector<ShiftStep> termSeq;  // empty: no terminate sequence
     std::unique_ptr<ShiftStep> irShift;
     std::unique_ptr<ShiftStep> drShift;
-    std::unique_ptr<TesterChannel> next;
     uint32_t trstRestricted = 0;
     uint32_t trstFree = 0;
-
-    ~TesterChannel() {
-        while (next) next = std::move(next->next);
-    }
 };
 
-using CnnModel = std::unique_ptr<TesterChannel>;
+// The channels in file order; empty when there is no model (none was read,
+// or the read failed).
+using CnnModel = std::vector<TesterChannel>;
 
 }  // namespace svf

@@ -9,8 +9,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "report/report.h"
@@ -171,6 +173,18 @@ std::unique_ptr<T> TryNew() {
     }
 }
 
+// Appends a default item; false, with `items` unchanged, when the memory for
+// it cannot be had. Each site that calls it has its own memory message.
+template <class T>
+bool TryAppend(std::vector<T>& items) {
+    try {
+        items.emplace_back();
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 class CnnReader {
   public:
     CnnReader(const char* path, const SvfReport* report) : path_(path), report_(report) {}
@@ -198,8 +212,9 @@ class CnnReader {
 
     bool BuildShortForm(uint32_t boardTap);
     bool StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind, AllocationSite memorySite);
-    bool StartFirstStep(std::unique_ptr<ShiftStep>& slot, AllocationSite memorySite);
+    bool StartFirstStep(std::vector<ShiftStep>& sequence, AllocationSite memorySite);
     bool AppendStep(uint32_t kind);
+    std::vector<ShiftStep>& OpenSequence();
     bool AddItem(AllocationSite segmentSite);
     bool AddBoardTap(uint32_t boardTap, AllocationSite segmentSite);
     bool AddPatternWord(AllocationSite segmentSite);
@@ -229,10 +244,8 @@ class CnnReader {
     int channelCount_ = 0;
 
     CnnModel model_;
-    std::unique_ptr<TesterChannel>* channelSlot_ = &model_;  // where the next channel goes
-    TesterChannel* channel_ = nullptr;
-    ShiftStep* step_ = nullptr;  // the open step or block
-    ChainSegment* segment_ = nullptr;
+    TesterChannel* channel_ = nullptr;  // the last channel of model_
+    ShiftStep* step_ = nullptr;         // the open step or block
     uint32_t itemCount_ = 0;
     bool patternOpen_ = false;
 };
@@ -242,15 +255,15 @@ CnnModel CnnReader::Read() {
     if (!file_) {
         ReportCnnMessage(report_, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, 0, 0,
                          "Error opening file '%s'  #CC01", path_ != nullptr ? path_ : "");
-        return nullptr;
+        return {};
     }
     const bool read = ReadCharacters();
     file_.reset();
-    if (!read) return nullptr;
+    if (!read) return {};
     if (state_ != State::kTop || channelCount_ == 0) {
         ReportCnnMessage(report_, SVF_MESSAGE_ERROR, SVF_LEVEL_ERROR, 0, 0,
                          "Unexpected end of CNN file '%s'  #CC39", path_);
-        return nullptr;
+        return {};
     }
     return std::move(model_);
 }
@@ -377,13 +390,10 @@ bool CnnReader::OnTop() {
     } else if (WordIs("TRST_FREE")) {
         trstFree_ = true;
     } else if (WordIs("TESTER_CHANNEL")) {
-        std::unique_ptr<TesterChannel> channel = TryNew<TesterChannel>();
-        if (!channel) return MemoryError(AllocationSite::kChannel);
-        channel->trstRestricted = trstRestricted_ ? 1 : 0;
-        channel->trstFree = trstFree_ ? 1 : 0;
-        channel_ = channel.get();
-        *channelSlot_ = std::move(channel);
-        channelSlot_ = &channel_->next;
+        if (!TryAppend(model_)) return MemoryError(AllocationSite::kChannel);
+        channel_ = &model_.back();
+        channel_->trstRestricted = trstRestricted_ ? 1 : 0;
+        channel_->trstFree = trstFree_ ? 1 : 0;
         state_ = State::kChannelTap;
     }
     return true;
@@ -439,9 +449,8 @@ bool CnnReader::BuildShortForm(uint32_t boardTap) {
         slot = TryNew<ShiftStep>();
         if (!slot) return MemoryError(block.blockSite);
         slot->kind = block.kind;
-        slot->segments = TryNew<ChainSegment>();
-        if (!slot->segments) return MemoryError(block.segmentSite);
-        slot->segments->boardTap = boardTap;
+        if (!TryAppend(slot->segments)) return MemoryError(block.segmentSite);
+        slot->segments.back().boardTap = boardTap;
     }
     return true;
 }
@@ -452,7 +461,6 @@ bool CnnReader::StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind,
     if (!slot) return MemoryError(memorySite);
     slot->kind = kind;
     step_ = slot.get();
-    segment_ = nullptr;
     itemCount_ = 0;
     patternOpen_ = false;
     return true;
@@ -460,8 +468,18 @@ bool CnnReader::StartBlock(std::unique_ptr<ShiftStep>& slot, uint32_t kind,
 
 // The first step of a sequence exists before its kind is known; an empty
 // sequence frees it again.
-bool CnnReader::StartFirstStep(std::unique_ptr<ShiftStep>& slot, AllocationSite memorySite) {
-    return StartBlock(slot, 0, memorySite);
+bool CnnReader::StartFirstStep(std::vector<ShiftStep>& sequence, AllocationSite memorySite) {
+    if (!TryAppend(sequence)) return MemoryError(memorySite);
+    step_ = &sequence.back();
+    itemCount_ = 0;
+    patternOpen_ = false;
+    return true;
+}
+
+// The init or terminate sequence being read.
+std::vector<ShiftStep>& CnnReader::OpenSequence() {
+    const bool init = state_ == State::kInitOpen || state_ == State::kInitStep;
+    return init ? channel_->initSeq : channel_->termSeq;
 }
 
 bool CnnReader::WordIsStepKind(uint32_t& kind) const {
@@ -485,9 +503,7 @@ bool CnnReader::OnSequenceOpen(const char* endKeyword, State stepState, State cl
         return true;
     }
     if (!WordIs(endKeyword)) return KeywordError(kUnexpectedInOpenSequence);
-    std::unique_ptr<ShiftStep>& sequence =
-        state_ == State::kInitOpen ? channel_->initSeq : channel_->termSeq;
-    sequence.reset();
+    OpenSequence() = std::vector<ShiftStep>();
     step_ = nullptr;
     state_ = closedState;
     return true;
@@ -510,12 +526,10 @@ bool CnnReader::OnSequenceStep(const char* endKeyword, const char* emptyMessage,
 }
 
 bool CnnReader::AppendStep(uint32_t kind) {
-    if (step_->next) return Fail("Internal error, Pointer not NULL  #CC22");
-    step_->next = TryNew<ShiftStep>();
-    if (!step_->next) return MemoryError(AllocationSite::kNextStep);
-    step_ = step_->next.get();
+    std::vector<ShiftStep>& sequence = OpenSequence();
+    if (!TryAppend(sequence)) return MemoryError(AllocationSite::kNextStep);
+    step_ = &sequence.back();
     step_->kind = kind;
-    segment_ = nullptr;
     itemCount_ = 0;
     patternOpen_ = false;
     return true;
@@ -548,17 +562,13 @@ bool CnnReader::AddItem(AllocationSite segmentSite) {
     return AddPatternWord(segmentSite);
 }
 
-// New items go to the head of the step's list, so the list ends up in the
-// reverse of the file order.
+// Items are kept in file order: a new one goes to the end of the step.
 ChainSegment* CnnReader::PushSegment(AllocationSite segmentSite) {
-    std::unique_ptr<ChainSegment> segment = TryNew<ChainSegment>();
-    if (!segment) {
+    if (!TryAppend(step_->segments)) {
         MemoryError(segmentSite);
         return nullptr;
     }
-    segment->next = std::move(step_->segments);
-    step_->segments = std::move(segment);
-    return step_->segments.get();
+    return &step_->segments.back();
 }
 
 bool CnnReader::AddBoardTap(uint32_t boardTap, AllocationSite segmentSite) {
@@ -567,24 +577,25 @@ bool CnnReader::AddBoardTap(uint32_t boardTap, AllocationSite segmentSite) {
     segment->boardTap = boardTap;
     ++itemCount_;
     patternOpen_ = false;
-    segment_ = segment;
     return true;
 }
 
-// A pattern word starts a new segment, or extends the open pattern: the
-// earlier words then move up by the new word's length, since the last
-// character of the last word is bit 0.
+// A pattern word starts a new segment, or extends the open pattern (the
+// step's last segment): the earlier words then move up by the new word's
+// length, since the last character of the last word is bit 0.
 bool CnnReader::AddPatternWord(AllocationSite segmentSite) {
     const auto length = static_cast<uint32_t>(wordLength_);
     const bool extending = patternOpen_;
+    ChainSegment* segment = nullptr;
     if (!extending) {
-        segment_ = PushSegment(segmentSite);
-        if (segment_ == nullptr) return false;
-        segment_->bitCount = length;
+        segment = PushSegment(segmentSite);
+        if (segment == nullptr) return false;
+        segment->bitCount = length;
     } else {
-        segment_->bitCount += length;
+        segment = &step_->segments.back();
+        segment->bitCount += length;
     }
-    const uint32_t bitCount = segment_->bitCount;
+    const uint32_t bitCount = segment->bitCount;
 
     BitVector drive;
     BitVector compare;
@@ -592,7 +603,7 @@ bool CnnReader::AddPatternWord(AllocationSite segmentSite) {
     if (!TryAllocate(drive, bitCount)) {
         return MemoryError(extending ? AllocationSite::kExtendedDrive : AllocationSite::kNewDrive);
     }
-    const bool hadCompare = !segment_->compareBits.empty();
+    const bool hadCompare = !segment->compareBits.empty();
     if (hadCompare) {
         if (!TryAllocate(compare, bitCount)) return MemoryError(AllocationSite::kExtendedCompare);
         if (!TryAllocate(expected, bitCount)) return MemoryError(AllocationSite::kExtendedExpected);
@@ -617,16 +628,16 @@ bool CnnReader::AddPatternWord(AllocationSite segmentSite) {
     }
 
     if (extending) {
-        OrBitsAt(drive, segment_->driveBits, length);
+        OrBitsAt(drive, segment->driveBits, length);
         if (hadCompare) {
-            OrBitsAt(compare, segment_->compareBits, length);
-            OrBitsAt(expected, segment_->expectedBits, length);
+            OrBitsAt(compare, segment->compareBits, length);
+            OrBitsAt(expected, segment->expectedBits, length);
         }
     }
-    segment_->driveBits = std::move(drive);
+    segment->driveBits = std::move(drive);
     if (!compare.empty()) {
-        segment_->compareBits = std::move(compare);
-        segment_->expectedBits = std::move(expected);
+        segment->compareBits = std::move(compare);
+        segment->expectedBits = std::move(expected);
     }
     ++itemCount_;
     patternOpen_ = true;
@@ -652,17 +663,15 @@ bool CnnReader::Fail(const char* text) {
     return false;
 }
 
-void VisitBoardTaps(const ShiftStep* step, uint32_t& found, bool& conflict) {
-    for (; step != nullptr && !conflict; step = step->next.get()) {
-        for (const ChainSegment* segment = step->segments.get(); segment != nullptr;
-             segment = segment->next.get()) {
-            if (segment->boardTap == 0) continue;
-            if (found == 0) {
-                found = segment->boardTap;
-            } else if (segment->boardTap != found) {
-                conflict = true;
-                return;
-            }
+// Notes the board TAP numbers of a step; a number other than the first one
+// found is a conflict. The order of the visits does not matter.
+void VisitBoardTaps(const ShiftStep& step, uint32_t& found, bool& conflict) {
+    for (const ChainSegment& segment : step.segments) {
+        if (segment.boardTap == 0) continue;
+        if (found == 0) {
+            found = segment.boardTap;
+        } else if (segment.boardTap != found) {
+            conflict = true;
         }
     }
 }
@@ -674,17 +683,16 @@ CnnModel ReadCnnFile(const char* path, const SvfReport* report) {
     return reader.Read();
 }
 
-void FreeCnnModel(CnnModel& model) { model.reset(); }
+void FreeCnnModel(CnnModel& model) { model = CnnModel(); }
 
-bool CheckBoardTap(const TesterChannel* model, uint32_t requestedTap) {
+bool CheckBoardTap(const CnnModel& model, uint32_t requestedTap) {
     uint32_t found = 0;
     bool conflict = false;
-    for (const TesterChannel* channel = model; channel != nullptr && !conflict;
-         channel = channel->next.get()) {
-        VisitBoardTaps(channel->initSeq.get(), found, conflict);
-        VisitBoardTaps(channel->irShift.get(), found, conflict);
-        VisitBoardTaps(channel->drShift.get(), found, conflict);
-        VisitBoardTaps(channel->termSeq.get(), found, conflict);
+    for (const TesterChannel& channel : model) {
+        for (const ShiftStep& step : channel.initSeq) VisitBoardTaps(step, found, conflict);
+        if (channel.irShift) VisitBoardTaps(*channel.irShift, found, conflict);
+        if (channel.drShift) VisitBoardTaps(*channel.drShift, found, conflict);
+        for (const ShiftStep& step : channel.termSeq) VisitBoardTaps(step, found, conflict);
     }
     return !conflict && found != 0 && found == requestedTap;
 }

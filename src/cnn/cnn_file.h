@@ -9,16 +9,16 @@
 
 namespace svf {
 
-// Reads the file at `path`. Returns the first tester channel of a complete
-// model, or null after an error, which has been reported through
+// Reads the file at `path`. Returns the channels of a complete model, or an
+// empty model after an error, which has been reported through
 // ReportCnnMessage; nothing of a partial model is kept.
 CnnModel ReadCnnFile(const char* path, const SvfReport* report);
 
-// Releases the whole model (null accepted).
+// Releases the whole model (an empty one accepted).
 void FreeCnnModel(CnnModel& model);
 
 // True when the model names exactly one board TAP number and it equals
 // `requestedTap`.
-bool CheckBoardTap(const TesterChannel* model, uint32_t requestedTap);
+bool CheckBoardTap(const CnnModel& model, uint32_t requestedTap);
 
 }  // namespace svf

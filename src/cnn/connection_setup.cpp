@@ -11,18 +11,20 @@
 namespace svf {
 namespace {
 
-// The block's segments are in reverse file order: the first one, when it is
-// a pattern, was written after the board TAP (lead); the pattern written
-// before the board TAP is the second one, or the third when the second is
-// the board TAP itself (tail).
+// A block is written in chain order, TDI side first, and the scan shifts the
+// TDO side first: walked from its last segment back, a first pattern (written
+// after the board TAP) leads, and the next pattern, past the board TAP when
+// that comes between, trails.
 void TakeLeadAndTail(const ShiftStep* block, LeadTail& lead, LeadTail& tail) {
-    if (block == nullptr || !block->segments) return;
-    const ChainSegment* first = block->segments.get();
-    if (first->IsPattern()) lead = {first->bitCount, first->driveBits.data()};
-    const ChainSegment* second = first->next.get();
-    if (second != nullptr && !second->IsPattern()) second = second->next.get();
-    if (second != nullptr && second->IsPattern())
-        tail = {second->bitCount, second->driveBits.data()};
+    if (block == nullptr || block->segments.empty()) return;
+    auto segment = block->segments.rbegin();
+    const auto end = block->segments.rend();
+    if (segment->IsPattern()) lead = {segment->bitCount, segment->driveBits.data()};
+    ++segment;
+    if (segment != end && !segment->IsPattern()) ++segment;
+    if (segment != end && segment->IsPattern()) {
+        tail = {segment->bitCount, segment->driveBits.data()};
+    }
 }
 
 }  // namespace
@@ -30,12 +32,12 @@ void TakeLeadAndTail(const ShiftStep* block, LeadTail& lead, LeadTail& tail) {
 bool CheckConnection(SvfSession& session) {
     Connection& connection = session.connection;
     const SvfReport* report = session.host.report;
-    const TesterChannel* model = connection.cnnModel.get();
-    if (model == nullptr) {
+    const CnnModel& model = connection.cnnModel;
+    if (model.empty()) {
         ReportWarning(report, "Error parsing CNN file");
         return false;
     }
-    const bool severalChannels = model->next != nullptr;
+    const bool severalChannels = model.size() > 1;
     if (severalChannels)
         ReportWarning(report, "Error: More than 1 tester TAP specified in CNN file");
     if (!CheckBoardTap(model, connection.boardTap)) {
@@ -43,7 +45,7 @@ bool CheckConnection(SvfSession& session) {
         return false;
     }
     if (severalChannels) return false;
-    connection.testerTap = model->testerTap;
+    connection.testerTap = model.front().testerTap;
     ReportWarning(report, "Note: Board TAP%d connected to tester TAP%d",
                   static_cast<int>(connection.boardTap), static_cast<int>(connection.testerTap));
     return true;
@@ -51,18 +53,18 @@ bool CheckConnection(SvfSession& session) {
 
 void TakeConnectionFromCnn(SvfSession& session) {
     Connection& connection = session.connection;
-    const TesterChannel* channel = connection.cnnModel.get();
-    if (channel == nullptr) return;
+    if (connection.cnnModel.empty()) return;
+    const TesterChannel& channel = connection.cnnModel.front();
     // Without an explicit TRST_FREE, an init sequence sets up circuitry that
     // a TRST pulse or a RESET would undo.
     const bool initWouldBeUndone =
-        channel->trstFree == 0 && channel->initSeq && !connection.allowReset;
-    if (channel->trstRestricted != 0 || initWouldBeUndone) {
+        channel.trstFree == 0 && !channel.initSeq.empty() && !connection.allowReset;
+    if (channel.trstRestricted != 0 || initWouldBeUndone) {
         connection.trstForbidden = true;
         connection.avoidResetState = !connection.allowReset;
     }
-    TakeLeadAndTail(channel->irShift.get(), connection.irLead, connection.irTail);
-    TakeLeadAndTail(channel->drShift.get(), connection.drLead, connection.drTail);
+    TakeLeadAndTail(channel.irShift.get(), connection.irLead, connection.irTail);
+    TakeLeadAndTail(channel.drShift.get(), connection.drLead, connection.drTail);
 }
 
 Status TakeConnectionFromStrings(SvfSession& session) {

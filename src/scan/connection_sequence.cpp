@@ -65,10 +65,12 @@ Status ShiftDrBoardTap(const SequenceContext& context) {
     return ShiftDrBypassFill(context.session);
 }
 
+// A step is written in chain order, TDI side first, and the scan shifts the
+// TDO side first: the segments are played from the last one written back to
+// the first.
 Status ShiftSegments(const SequenceContext& context, const ShiftStep& step) {
     const bool ir = step.kind == kStepIr;
-    for (const ChainSegment* segment = step.segments.get(); segment != nullptr;
-         segment = segment->next.get()) {
+    for (auto segment = step.segments.rbegin(); segment != step.segments.rend(); ++segment) {
         Status status;
         if (segment->IsPattern()) {
             status = ir ? ShiftIrPattern(context, *segment) : ShiftDrPattern(context, *segment);
@@ -106,14 +108,14 @@ Status PlayStep(const SequenceContext& context, const ShiftStep& step) {
 }  // namespace
 
 Status PlayConnectionSequence(SvfSession& session, Sequence which) {
-    const TesterChannel* channel = session.connection.cnnModel.get();
-    if (channel == nullptr) return kOk;
+    if (session.connection.cnnModel.empty()) return kOk;
+    const TesterChannel& channel = session.connection.cnnModel.front();
     const bool init = which == Sequence::kInit;
     const SequenceContext context{session, init ? "CNN Init" : "CNN Terminate",
                                   session.compare.controllerCompare};
-    const ShiftStep* step = init ? channel->initSeq.get() : channel->termSeq.get();
-    for (; step != nullptr; step = step->next.get()) {
-        const Status status = PlayStep(context, *step);
+    // The steps are played in the order of the file.
+    for (const ShiftStep& step : init ? channel.initSeq : channel.termSeq) {
+        const Status status = PlayStep(context, step);
         if (status != kOk) return status;
     }
     return kOk;

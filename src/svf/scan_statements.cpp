@@ -349,7 +349,7 @@ Status ParseScanStatement(int code, SvfSession& session) {
             connection.irTotalLength = session.scanParts[kIrHeader].declaredLength +
                                        session.scanParts[kIrTrailer].declaredLength + length;
         }
-        if (connection.cnnModel) {
+        if (!connection.cnnModel.empty()) {
             status = CheckIrLength(session, length);
             if (status != kOk) return status;
         }

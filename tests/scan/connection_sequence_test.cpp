@@ -38,7 +38,7 @@ void LoadSequences(svftest::TestSession& session, svftest::MessageLog& log, cons
     const svftest::TempDir dir;
     const std::string path = dir.Write("board.cnn", text + "END_TESTER_CHANNEL\n");
     session->connection.cnnModel = svf::ReadCnnFile(path.c_str(), log.report());
-    ASSERT_NE(session->connection.cnnModel, nullptr) << log.Dump();
+    ASSERT_FALSE(session->connection.cnnModel.empty()) << log.Dump();
 }
 
 void Ir10(svf::SvfSession& s) { s.connection.irSpecifiedLength = 10; }

@@ -41,9 +41,7 @@ void Fixed(svf::SvfSession& s) {
     HighLimit(s);
     s.freq.fixedFrequency = true;
 }
-void Indirect(svf::SvfSession& s) {
-    s.connection.cnnModel = std::make_unique<svf::TesterChannel>();
-}
+void Indirect(svf::SvfSession& s) { s.connection.cnnModel.emplace_back(); }
 void Specified12(svf::SvfSession& s) {
     Indirect(s);
     s.connection.irTotalLength = s.connection.irSpecifiedLength = 12;
