@@ -10,7 +10,7 @@ packages=(
   libftdi1-dev pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format-14
   openocd
 )
 

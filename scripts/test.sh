@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is missing, builds natively with
-# AddressSanitizer and UBSan and runs every test and the differential run
-# against OpenOCD (tests/peer); builds the native release (no sanitizers),
-# installs it into a temporary prefix and checks the installed package, and
-# runs the Python tests against that release build; with clang present, runs
-# each fuzz target of fuzz/ for about 30 seconds; then cross-builds for
-# Windows x64 with MinGW-w64 and runs the same suite as Windows binaries under
-# Wine.
+# The whole test suite: installs what is missing, checks the formatting
+# (clang-format-14), builds natively with AddressSanitizer and UBSan and runs
+# every test and the differential run against OpenOCD (tests/peer); builds
+# the native release (no sanitizers), installs it into a temporary prefix and
+# checks the installed package, and runs the Python tests against that release
+# build; with clang present, runs each fuzz target of fuzz/ for about 30
+# seconds; then cross-builds for Windows x64 with MinGW-w64 and runs the same
+# suite as Windows binaries under Wine.
 #   scripts/test.sh            both
 #   scripts/test.sh native     native only
 #   scripts/test.sh windows    Windows only
@@ -17,6 +17,11 @@ what=${1:-all}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 scripts/install-deps.sh
+
+echo "== Format check (clang-format-14, .clang-format) =="
+{ git ls-files -z '*.c' '*.cpp' '*.h' 2>/dev/null ||
+  find . -path ./build -prune -o \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) -print0; } |
+  xargs -0 clang-format-14 --dry-run -Werror
 
 if [ "$what" = all ] || [ "$what" = native ]; then
   echo "== Native build (AddressSanitizer + UBSan) =="
