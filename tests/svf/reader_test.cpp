@@ -44,7 +44,10 @@ Tokens ReadAll(svf::SvfSession& session, Token (*next)(svf::SvfSession&) = NextT
 std::string Show(const TokenList& tokens) {
     std::string shown;
     for (const auto& [code, text] : tokens) {
-        shown += (shown.empty() ? "" : " ") + std::to_string(code) + ":" + text;
+        if (!shown.empty()) shown += ' ';
+        shown += std::to_string(code);
+        shown += ':';
+        shown += text;
     }
     return shown;
 }
