@@ -138,6 +138,16 @@ TEST_F(SessionFlow, GangedMismatchFillsGangFailMask) {
     EXPECT_FALSE(log.Contains("STATUS\tFAIL"));
 }
 
+// A controller that does not tell its frequency gets the job's, and nothing
+// is restored at the end: there is nothing known to restore.
+TEST_F(SessionFlow, UnknownControllerFrequencyIsNotRestored) {
+    sim.LoadBoard("[controller]\ninfo_fields = [\"type\"]\n");
+    info.flags = SVF_FLAG_RESTORE_FREQUENCY;
+    info.frequencyKhz = 1000;
+    EXPECT_EQ(Run("FREQUENCY 5E5 HZ;\n"), SVF_RETURN_PASS) << log.Dump();
+    EXPECT_EQ(TraceOf({"SetFrequency"}), Lines({"SetFrequency 1000 = 0", "SetFrequency 500 = 0"}));
+}
+
 // ------------------------------------ set-up, failures and the end of a run
 
 struct FlowRow {

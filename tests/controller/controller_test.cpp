@@ -2,6 +2,8 @@
 // probe of the controller library.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "controller/controller.h"
 #include "platform/platform.h"
 #include "support/sim.h"
@@ -47,6 +49,8 @@ TEST(Controller, VersionOfATableOutsideTheControllerLibrary) {
 #else
     EXPECT_EQ(svf::ControllerLibraryVersion(&hostTable), 0u);
     EXPECT_EQ(svf::ControllerLibraryVersion(ForeignTable()), svf::MakeVersion(1, 6));
+    const auto heapTable = std::make_unique<VeltraApi>();  // in no module at all
+    EXPECT_EQ(svf::ControllerLibraryVersion(heapTable.get()), 0u);
 #endif
 }
 

@@ -36,7 +36,13 @@ device = [{ ir_length = 2, idcode = 0x0000AAAB }]
 number = 3
 device = [{ ir_length = 2, idcode = 0x0000BBBB }]
 )");
+    EXPECT_EQ(Dr(api, 0, 32, 1), 0xAAABu);  // each TAP shifts its own chain
+    EXPECT_EQ(Dr(api, 0, 32, 3), 0xBBBBu);
     ASSERT_EQ(api.SetGanging(1, 0x5), 0u);  // TAPs 1 and 3
+    const uint64_t clocks = simtest::Stats().tckCycles;
+    ASSERT_EQ(api.ResetTap(1), 0u);
+    EXPECT_EQ(simtest::Stats().tckCycles - clocks, 5u) << "ganged TAPs clock together";
+    EXPECT_EQ(VeltraSim_DeviceState(3, 0), 0);
     const std::vector<uint16_t> expected = simtest::Words(0xAAAB, 16);
     std::vector<uint16_t> tdo(1, 0);
     ASSERT_EQ(api.ShiftDrCompare(1, nullptr, 16, tdo.data(), expected.data(), nullptr), 0u);
@@ -78,6 +84,7 @@ info_fields = ["type", "frequency"]
 buffer_depths = [1]
 tck_idle_state = false
 ganging = false
+trst = false
 )");
     EXPECT_EQ(VeltraSim_ControllerVersion(), 0x10009u);
     EXPECT_EQ(InfoWord(api, 0), VELTRA_INFO_TYPE_VALID | VELTRA_INFO_FREQUENCY_VALID);
@@ -89,9 +96,34 @@ ganging = false
     EXPECT_EQ(api.SetBuffering(1), 0u);
     EXPECT_EQ(api.SetTckIdleState(1), VELTRA_NOT_SUPPORTED);
     EXPECT_EQ(api.SetGanging(1, 3), VELTRA_NOT_SUPPORTED);
+    EXPECT_EQ(api.PulseTrst(1), VELTRA_NOT_SUPPORTED);
+    EXPECT_EQ(api.SetTrst(1, 1), VELTRA_NOT_SUPPORTED);
     ASSERT_EQ(api.SetFrequency(20000), 0u);
     EXPECT_EQ(InfoWord(api, VELTRA_INFO_WORD_FREQUENCY), 8000u);  // limited to the maximum
     EXPECT_EQ(Dr(api, 0, 32), 0x0123A093u);  // no [[tap]]: the default chain stays
+}
+
+TEST_F(SimBoard, DescribedRegistersCaptureTheirValueOrZeros) {
+    sim.LoadBoard(R"(
+[[tap]]
+number = 1
+[[tap.device]]
+ir_length = 4
+instructions = { A = 2, B = 3 }
+[[tap.device.register]]
+name = "RA"
+length = 8
+value = "5A"
+instructions = ["A"]
+[[tap.device.register]]
+name = "RB"
+length = 8
+instructions = ["B"]
+)");
+    Ir(api, 2, 4);
+    EXPECT_EQ(Dr(api, 0, 8), 0x5Au);
+    Ir(api, 3, 4);
+    EXPECT_EQ(Dr(api, 0, 8), 0x00u);
 }
 
 // Wiring and driven pins as the player sees them are pinned by the PIO tests.
@@ -100,13 +132,16 @@ TEST_F(SimBoard, PodPullsDecideUndrivenPins) {
 [pod]
 pull = "low"
 wire = [{ from = "USER1", to = "1.3" }]
+drive = [{ pin = "2.1", level = "high" }, { pin = "2.2", level = "high" }]
 )");
     EXPECT_EQ(VeltraSim_PinLevel(1, 2), 'L');
+    EXPECT_EQ(VeltraSim_PinLevel(2, 2), 'H');
     ASSERT_EQ(api.SetPodSignal(1, 1, 1), 0u);
     EXPECT_EQ(VeltraSim_PinLevel(1, 3), 'H');
     uint32_t readBack = 0;
     EXPECT_EQ(api.AccessPioPins(5, 1, 1, 1, &readBack), 1u);
     EXPECT_STREQ(api.GetErrorText(), "TAP 5 has no I/O pins (TAPs 1 to 4)");
+    EXPECT_EQ(api.AccessPioPins(4, 0, 0, 0, &readBack), 0u);
     sim.LoadBoard("[pod]\npull = \"none\"\n");  // floating pins show Z and read high
     ASSERT_EQ(api.AccessPioPins(3, 0xF, 0x1, 0x0, &readBack), 0u);
     EXPECT_EQ(readBack, 0xEu);
@@ -121,6 +156,11 @@ TEST_F(SimBoard, ErrorsNameTheLineKeyAndProblemAndKeepThePreviousBoard) {
         std::string error;
     } cases[] = {
         {"[controler]\n", "board text:1: controler: unknown key"},
+        {"[controller]\nspeed = 1\n", "board text:2: controller.speed: unknown key"},
+        {"[controller]\nversion = \"1.65536\"\n",
+         "board text:2: controller.version: parts must be 0 to 65535"},
+        {"[controller]\nbuffer_depths = [4, 0]\n",
+         "board text:2: controller.buffer_depths[1]: must be 1 to 4294967295, not 0"},
         {"[controller]\ntype = \"six\"\n", "board text:2: controller.type: must be an integer"},
         {"[controller]\nversion = \"2\"\n",
          "board text:2: controller.version: must be \"major.minor\", not \"2\""},

@@ -208,13 +208,37 @@ TEST(SimServe, MalformedInputClosesOnlyThatConnection) {
 }
 
 TEST(SimServe, RefusesBadCommandLines) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--xvc", "unix:/tmp/x"},
-                                                 {"--remote-bitbang", "99999"},
-                                                 {"--tap", "33"},
-                                                 {"--board", "/no/such/board.toml"}}) {
-        ServeProcess server(args);
-        EXPECT_NE(server.Stop(), 0) << args[0];
-        EXPECT_EQ(server.Port("remote_bitbang"), 0) << args[0];
+    const struct {
+        std::vector<std::string> args;
+        int status;  // 2 from veltra-serve, others are CLI11's own
+        const char* error;
+    } rows[] = {
+        {{"--xvc", "unix:/tmp/x"}, 2, "veltra-serve: --xvc takes a TCP port\n"},
+        {{"--remote-bitbang", "99999"},
+         2,
+         "veltra-serve: '99999' is neither a TCP port nor unix:PATH\n"},
+        {{"--tap", "33"}, 105, "--tap: Value 33 not in range 1 to 32\n"},
+        {{"--board", "/no/such/board.toml"},
+         105,
+         "--board: File does not exist: /no/such/board.toml\n"},
+    };
+    for (const auto& row : rows) {
+        ServeProcess server(row.args);
+        EXPECT_EQ(server.Stop(), row.status) << row.args[0];
+        EXPECT_EQ(server.Errors().rfind(row.error, 0), 0u) << server.Errors();
+        EXPECT_EQ(server.Port("remote_bitbang"), 0) << row.args[0];
+    }
+}
+
+TEST(SimServe, HelpDescribesEveryOption) {
+    ServeProcess server({"--help"});
+    EXPECT_EQ(server.Stop(), 0);
+    const std::string help = server.Output();
+    for (const char* line :
+         {"--board TEXT:FILE           board file (TOML); default: the built-in board",
+          "--remote-bitbang TEXT       remote_bitbang on this 127.0.0.1 port (0: any) or unix:PATH",
+          "--xvc TEXT                  XVC 1.0 on this 127.0.0.1 port (0: any)"}) {
+        EXPECT_NE(help.find(line), std::string::npos) << line << "\n" << help;
     }
 }
 

@@ -149,8 +149,9 @@ TEST(SvfplayOptions, FinalStatesFlagsAndFrequenciesAreParsed) {
         EXPECT_FALSE(error.empty()) << bad;
     }
     const std::pair<const char*, uint32_t> frequencies[] = {
-        {"1000", 1000},     {"1MHz", 1000}, {"500kHz", 500}, {"2.5M", 2500},
-        {"12.5mhz", 12500}, {"250k", 250},  {"2000Hz", 2},   {"4294967295", UINT32_MAX}};
+        {"1000", 1000}, {"1MHz", 1000},     {"500kHz", 500},
+        {"2.5M", 2500}, {"12.5mhz", 12500}, {"250k", 250},
+        {"2000Hz", 2},  {"1kHz", 1},        {"4294967295", UINT32_MAX}};
     for (const auto& [text, khz] : frequencies) {
         EXPECT_EQ(ParseOk({"--frequency", text}).frequencyKhz, khz) << text;
     }
