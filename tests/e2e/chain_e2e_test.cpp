@@ -24,6 +24,7 @@ struct ChainRow {
     const char* name;
     bool wrongHeader;    // HDR 2 where the chain has one bypass bit ahead
     bool playerCompare;  // an ERROR file is written
+    bool bodyMask;       // the SDR compares under a MASK of all ones
     int32_t verdict;
     uint32_t code;
 };
@@ -41,6 +42,7 @@ TEST_P(MiddleDevice, IdcodeBehindHeaderAndTrailer) {
     std::string svf = svftest::ReadFile(kExamples + "/svf/chain_middle_idcode.svf");
     ASSERT_FALSE(svf.empty());
     if (row.wrongHeader) svf = svftest::ReplaceOnce(svf, "HDR 1 TDI (0);", "HDR 2 TDI (00);");
+    if (row.bodyMask) svf = svftest::ReplaceOnce(svf, "(1B0E4093);", "(1B0E4093) MASK (FFFFFFFF);");
     const std::string errorPath = dir.PathOf("chain.err");
     if (row.playerCompare) info.errorFile = errorPath.c_str();
 
@@ -72,10 +74,13 @@ TEST_P(MiddleDevice, IdcodeBehindHeaderAndTrailer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Chain, MiddleDevice,
-    testing::Values(ChainRow{"PlayerComparePasses", false, true, SVF_RETURN_PASS, 0},
-                    ChainRow{"ControllerComparePasses", false, false, SVF_RETURN_PASS, 0},
-                    ChainRow{"PlayerCompareWrongHeaderFails", true, true, SVF_RETURN_FAIL, 100},
-                    ChainRow{"ControllerCompareWrongHeaderFails", true, false, SVF_RETURN_FAIL, 1}),
+    testing::Values(
+        ChainRow{"PlayerComparePasses", false, true, false, SVF_RETURN_PASS, 0},
+        ChainRow{"ControllerComparePasses", false, false, false, SVF_RETURN_PASS, 0},
+        ChainRow{"PlayerCompareWrongHeaderFails", true, true, false, SVF_RETURN_FAIL, 100},
+        ChainRow{"PlayerCompareWrongHeaderFailsUnderTheMask", true, true, true, SVF_RETURN_FAIL,
+                 100},
+        ChainRow{"ControllerCompareWrongHeaderFails", true, false, false, SVF_RETURN_FAIL, 1}),
     [](const testing::TestParamInfo<ChainRow>& param) { return std::string(param.param.name); });
 
 constexpr uint32_t kLongBits = 65536;

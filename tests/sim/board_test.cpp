@@ -131,11 +131,17 @@ TEST_F(SimBoard, PodPullsDecideUndrivenPins) {
     sim.LoadBoard(R"(
 [pod]
 pull = "low"
+in_use = ["1.4"]
 wire = [{ from = "USER1", to = "1.3" }]
 drive = [{ pin = "2.1", level = "high" }, { pin = "2.2", level = "high" }]
 )");
     EXPECT_EQ(VeltraSim_PinLevel(1, 2), 'L');
     EXPECT_EQ(VeltraSim_PinLevel(2, 2), 'H');
+    uint32_t pins = 0;
+    uint32_t levels = 1;
+    EXPECT_EQ(api.GetPodInfo(1, &pins, &levels), 0u);
+    EXPECT_EQ(pins, 0x8u);
+    EXPECT_EQ(levels, 0u);
     ASSERT_EQ(api.SetPodSignal(1, 1, 1), 0u);
     EXPECT_EQ(VeltraSim_PinLevel(1, 3), 'H');
     uint32_t readBack = 0;

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cerrno>
+#include <cstring>
 #include <random>
 
 #include "sim/serve_process.h"
@@ -228,6 +230,12 @@ TEST(SimServe, RefusesBadCommandLines) {
         EXPECT_EQ(server.Errors().rfind(row.error, 0), 0u) << server.Errors();
         EXPECT_EQ(server.Port("remote_bitbang"), 0) << row.args[0];
     }
+    ServeProcess first({"--remote-bitbang", "0"});
+    const std::string port = std::to_string(first.Port("remote_bitbang"));
+    ServeProcess second({"--remote-bitbang", port});
+    EXPECT_EQ(second.Stop(), 2);
+    EXPECT_EQ(second.Errors(), "veltra-serve: cannot bind 127.0.0.1:" + port + ": " +
+                                   std::strerror(EADDRINUSE) + "\n");
 }
 
 TEST(SimServe, HelpDescribesEveryOption) {

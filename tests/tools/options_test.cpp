@@ -216,6 +216,11 @@ TEST(SvfplayOptions, BadCommandLinesExitWithStatusTwoAndSayWhy) {
 TEST(SvfplayOptions, HelpGoesToStdoutWithStatusZero) {
     std::ostringstream out, err;
     EXPECT_EQ(svfplay::RunSvfplay({"svfplay", "--help"}, out, err), 0);
+    EXPECT_EQ(out.str().rfind("Plays an SVF file on a boundary-scan controller and reports PASS "
+                              "or FAIL.\nUsage: svfplay [OPTIONS] ",
+                              0),
+              0u)
+        << out.str();
     EXPECT_NE(out.str().find("--null-controller"), std::string::npos);
     EXPECT_EQ(err.str(), "");
 }

@@ -205,9 +205,25 @@ TEST(SvfplayTrace, RecordedLinesMatchTheSimulatorsOwnTrace) {
     EXPECT_EQ(api->ResetTap(1), VELTRA_FAILED);
     EXPECT_STREQ(api->GetErrorText(), "no cable");
     api->SetFlagLength(VELTRA_ALL_TAPS, 2);
+    // Every other slot once: each name is checked against the simulator's own.
+    api->ShiftIrToPause(1, idcodeOpcode, 8, nullptr);
+    api->ShiftDrToPause(1, zeros, 8, nullptr);
+    api->ShiftIrCompare(1, idcodeOpcode, 8, nullptr, idcodeOpcode, nullptr);
+    api->ShiftIrCompareToPause(1, idcodeOpcode, 8, nullptr, idcodeOpcode, nullptr);
+    api->ShiftDrCompareToPause(1, zeros, 8, nullptr, zeros, nullptr);
+    api->ShiftDrLong(1, zeros, 8, nullptr, nullptr, nullptr);
+    api->ShiftDrLongToPause(1, zeros, 8, nullptr, nullptr, nullptr);
+    api->SetStopState(SVF_STATE_CODE_IDLE);
+    api->SetTckIdleState(1);
+    api->SetStartState(1, SVF_STATE_CODE_IDLE);
+    api->SetGanging(1, 0);
+    api->PulseTrst(1);
+    api->SetTrst(1, 0);
+    api->AccessPioPins(1, 0, 0, 0, &pins);
+    api->SetPodSignal(1, 1, 0);
 
     const Lines simulator = svftest::Trace();
-    ASSERT_EQ(recording.lines.size(), 18u);
+    ASSERT_EQ(recording.lines.size(), 33u);
     EXPECT_EQ(recording.lines, simulator);
     EXPECT_EQ(recording.lines[1], "SetBuffering 128 = 4294967295");
     EXPECT_EQ(recording.lines[5], "ShiftIr 1 01 8 01 = 0") << "captured IR 0x01";
