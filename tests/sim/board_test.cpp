@@ -39,6 +39,7 @@ device = [{ ir_length = 2, idcode = 0x0000BBBB }]
     EXPECT_EQ(Dr(api, 0, 32, 1), 0xAAABu);  // each TAP shifts its own chain
     EXPECT_EQ(Dr(api, 0, 32, 3), 0xBBBBu);
     ASSERT_EQ(api.SetGanging(1, 0x5), 0u);  // TAPs 1 and 3
+    EXPECT_EQ(Dr(api, 0, 32, 1), 0xAAABu) << "ganged, TAP 1 still reads its own chain";
     const uint64_t clocks = simtest::Stats().tckCycles;
     ASSERT_EQ(api.ResetTap(1), 0u);
     EXPECT_EQ(simtest::Stats().tckCycles - clocks, 5u) << "ganged TAPs clock together";
