@@ -56,7 +56,7 @@ device = [{ ir_length = 2, idcode = 0x0000BBBB }]
     ASSERT_EQ(api.SetGanging(1, 0), 0u);
     ASSERT_EQ(api.SetTapState(1, 3), 0u);
     EXPECT_EQ(VeltraSim_DeviceState(3, 0), 1);
-    EXPECT_EQ(Dr(api, 0, 8, 4), 0xFFu);  // an undescribed TAP has no devices: TDO reads high
+    EXPECT_EQ(Dr(api, 0, 8, 32), 0xFFu);  // an undescribed TAP has no devices: TDO reads high
 }
 
 TEST_F(SimBoard, ControllerPropertiesComeFromTheBoard) {
