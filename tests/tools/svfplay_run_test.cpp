@@ -120,7 +120,7 @@ TEST(SvfplayRun, ExitStatusOutputAndDiagnosticsOfEachRun) {
                 EXPECT_TRUE(HasLine(r.out, line)) << line << "\n" << r.out;
             }
         }
-        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(SplitLines(r.err), SplitLines(row.err));  // CRLF under Windows
     }
     EXPECT_FALSE(svftest::FileExists(dir.PathOf("no.err")));
 }
