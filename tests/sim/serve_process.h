@@ -43,9 +43,8 @@ class ServeProcess {
         const long named = std::count(args.begin(), args.end(), "--remote-bitbang") +
                            std::count(args.begin(), args.end(), "--xvc");
         for (int waited = 0; waited < kServeWaitMs && pid_ > 0; waited += 10) {
-            const std::string out = Output();
-            if (std::count(out.begin(), out.end(), '\n') >= (named == 0 ? 2 : named)) break;
-            if (Exited(WNOHANG)) break;  // refused to start
+            if (Listeners() >= (named == 0 ? 2 : named)) break;
+            if (Exited(WNOHANG)) break;  // refused to start, or printed its help
             usleep(10000);
         }
     }
@@ -82,6 +81,18 @@ class ServeProcess {
     }
 
   private:
+    // Complete "listening on" lines only: other output (help) means no
+    // server, which the loop above waits out until the process ends.
+    long Listeners() const {
+        const std::string out = Output();
+        long count = 0;
+        for (size_t at = out.find(" listening on "); at != std::string::npos;
+             at = out.find(" listening on ", at + 1)) {
+            count += out.find('\n', at) != std::string::npos;
+        }
+        return count;
+    }
+
     bool Exited(int options) {
         int status = 0;
         if (waitpid(pid_, &status, options) != pid_) return false;
