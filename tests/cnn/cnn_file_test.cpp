@@ -266,10 +266,7 @@ TEST_F(CnnFileTest, EachErrorIsReportedOnceAndLeavesNoModel) {
         {std::string(kHeader) + "\v\n\f\n \r\n\tTESTER_CHANNEL BAD\n",
          "Unknown Tester Channel BAD near line 5  #CC05"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.message);
-        EXPECT_TRUE(Read(row.text).empty());
-        std::string want = row.message;
+    const auto expectOnly = [&](std::string want) {
         const size_t at = want.find("{path}");
         if (at != std::string::npos) want.replace(at, 6, path_);
         ASSERT_EQ(log_.messages().size(), 1u) << log_.Dump();
@@ -279,7 +276,16 @@ TEST_F(CnnFileTest, EachErrorIsReportedOnceAndLeavesNoModel) {
         EXPECT_EQ(message.level, uint32_t{SVF_LEVEL_ERROR});
         EXPECT_EQ(message.sequence, 0u);
         EXPECT_EQ(message.line, 0u);
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
+        EXPECT_TRUE(Read(row.text).empty());
+        expectOnly(row.message);
     }
+    log_.Clear();
+    path_ = dir_.PathOf("missing.cnn");
+    EXPECT_TRUE(svf::ReadCnnFile(path_.c_str(), log_.report()).empty());
+    expectOnly("Error opening file '{path}'  #CC01");
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ TEST(PioMapFile, GrammarStatusAndMessage) {
          kLine + "5 of PIO mapping file: keyword <END_PIO_PIN_LIST> expected, found 'MORE'"},
         {"EndsWherePinDue", kList + "KWZ_PIO_1_1 A", svf::kPioMapSyntax,
          kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
+        {"EndsInACommentWherePinDue", kList + "KWZ_PIO_1_1 A ! no line end", svf::kPioMapSyntax,
+         kLine + "2 of PIO mapping file: <pod_pin_name> expected"},
         // The line end after the last word counts once the next word is asked for.
         {"EndsWherePinDueAfterNewline", kList, svf::kPioMapSyntax,
          kLine + "2 of PIO mapping file: <pod_pin_name> expected"},

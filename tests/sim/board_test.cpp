@@ -163,6 +163,7 @@ TEST_F(SimBoard, ErrorsNameTheLineKeyAndProblemAndKeepThePreviousBoard) {
         std::string error;
     } cases[] = {
         {"[controler]\n", "board text:1: controler: unknown key"},
+        {"controller = 1\n", "board text:1: controller: must be a table"},
         {"[controller]\nspeed = 1\n", "board text:2: controller.speed: unknown key"},
         {"[controller]\nversion = \"1.65536\"\n",
          "board text:2: controller.version: parts must be 0 to 65535"},

@@ -232,6 +232,7 @@ TEST(SimServe, RefusesBadCommandLines) {
     }
     ServeProcess first({"--remote-bitbang", "0"});
     const std::string port = std::to_string(first.Port("remote_bitbang"));
+    usleep(500000);  // several of the server's idle polls: it keeps its port
     ServeProcess second({"--remote-bitbang", port});
     EXPECT_EQ(second.Stop(), 2);
     EXPECT_EQ(second.Errors(), "veltra-serve: cannot bind 127.0.0.1:" + port + ": " +

@@ -25,12 +25,14 @@ TEST_F(SimTrace, LinesShowArgumentsResultsAndTheErrorTextUnlessDisabled) {
     api.ShiftDrLong(1, nullptr, 4, nullptr, nullptr, nullptr);
     api.SetBuffering(64);
     api.SetTapState(1, 9);
+    EXPECT_STREQ(api.GetErrorText(), "invalid TAP state code 9");
     api.ResetTap(33);
     VeltraSim_SetErrorText("cable unplugged");
     EXPECT_STREQ(api.GetErrorText(), "cable unplugged");
     EXPECT_EQ(Trace(), (std::vector<std::string>{
                            "ShiftDrToPause 2 1ABC 13 - = 0", "ShiftDrLong 1 - 4 - - - = 0",
-                           "SetBuffering 64 = 4294967295", "SetTapState 1 9 = 1", "ResetTap 33 = 1",
+                           "SetBuffering 64 = 4294967295", "SetTapState 1 9 = 1",
+                           "GetErrorText = invalid TAP state code 9", "ResetTap 33 = 1",
                            "GetErrorText = cable unplugged"}));
     VeltraSim_ClearTrace();
     api.WaitTck(1);

@@ -235,6 +235,12 @@ TEST(SvfplayRun, JsonIsOneObject) {
     EXPECT_EQ(null["return"], 0);
     EXPECT_TRUE(null["stats"].is_null());
     EXPECT_EQ(null["frequencyKhz"], 0) << "no FREQUENCY and the controller reports none";
+
+    const auto fail = nlohmann::json::parse(RunSvfplay({"--json", Example("idcode_fail.svf")}).out);
+    EXPECT_EQ(fail["failures"], nlohmann::json::parse(R"([
+        {"source":"controller","register":"DR","tap":1,"bitCount":32,"failingBitCount":1,
+         "failingBits":[2],"tdi":"00000000","expected":"0123A097","mask":"FFFFFFFF",
+         "captured":"0123A093"}])"));
 }
 
 // veltra-sim announces long DR shifts, so the player takes that slot; every
