@@ -53,6 +53,7 @@ TEST(SvfplayRun, ExitStatusOutputAndDiagnosticsOfEachRun) {
     svftest::TempDir dir;
     const std::string fail = Example("idcode_fail.svf");
     const std::string bom = dir.Write("bom.svf", "\xEF\xBB\xBFSTATE IDLE;\n");
+    const std::string almostBom = dir.Write("almost.svf", "\xEE\xBB\xBFSTATE IDLE;\n");
     const struct {
         Lines args;
         int exitCode;
@@ -101,6 +102,7 @@ TEST(SvfplayRun, ExitStatusOutputAndDiagnosticsOfEachRun) {
          2,
          {kSyntaxError},
          "svfplay: hint: '" + bom + "' starts with a UTF-8 byte-order mark; save it without one\n"},
+        {{almostBom}, 2, {kSyntaxError}, ""},  // its first byte is not the mark's
         {{"--board", kChainBoard, Example("chain_idcodes.svf")}, 0, {kPass}, ""},
         {{Example("chain_idcodes.svf")}, 1, {kControllerFail}, ""},
         {{"--board", kChainBoard, "--frequency", "30MHz", Example("chain_idcodes.svf")},
