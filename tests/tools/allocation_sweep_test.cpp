@@ -22,11 +22,14 @@ namespace {
 // 0 = none. One failure only, so that reporting it can allocate again.
 long failingAllocation = 0;
 long allocationsSeen = 0;
-bool inHost = false;  // the host's own allocations never fail
+long toleratedFailures = 0;  // failed allocations that asked for no exception
+bool inHost = false;         // the host's own allocations never fail
 
 }  // namespace
 
-// This test program's global allocator: malloc/free with the failure hook.
+// This test program's global allocator: malloc/free with the failure hook,
+// in every form the player uses, so that all of them count alike on every
+// platform and sanitizer.
 void* operator new(std::size_t size) {
     if (!inHost) {
         ++allocationsSeen;
@@ -35,12 +38,26 @@ void* operator new(std::size_t size) {
     if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
     throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        ++toleratedFailures;
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return ::operator new(size, tag);
+}
 // The compiler cannot see that these free what the operator new above took
 // from malloc.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 #pragma GCC diagnostic pop
 
 namespace {
@@ -86,6 +103,7 @@ TEST(AllocationSweep, EveryFailingAllocationEndsTheRunWithTheMemoryError) {
         report.messageCallback = OnMessage;
         report.verbosity = 3;
         allocationsSeen = 0;
+        toleratedFailures = 0;
         failingAllocation = failing;
         outcome.result = Svf_Execute(svfplay::NullControllerApi(), &report, &info);
         failingAllocation = 0;
@@ -99,10 +117,19 @@ TEST(AllocationSweep, EveryFailingAllocationEndsTheRunWithTheMemoryError) {
 
     // Pattern storage fails at the statement that needs it; everything
     // else (connection bits, scan buffers) with the run's memory message.
+    // Only the SVF file's stream buffer may be missing: the C library's own
+    // buffer does its work, and the run passes.
     const std::string memory = "Error: Unable to allocate memory";
     std::set<int> statementLines;
+    int toleratedRuns = 0;
     for (long failing = 1; failing <= allocations; ++failing) {
         const Outcome outcome = run(failing);
+        if (toleratedFailures > 0) {
+            ++toleratedRuns;
+            EXPECT_EQ(outcome.result, SVF_RETURN_PASS) << "allocation " << failing;
+            EXPECT_EQ(outcome.errors, std::vector<std::string>{}) << "allocation " << failing;
+            continue;
+        }
         EXPECT_EQ(outcome.result, SVF_RETURN_ERROR) << "allocation " << failing;
         EXPECT_EQ(outcome.code, uint32_t{SVF_RESULT_NO_MEMORY}) << "allocation " << failing;
         EXPECT_FALSE(svftest::FileExists(errorFile)) << "allocation " << failing;
@@ -119,6 +146,7 @@ TEST(AllocationSweep, EveryFailingAllocationEndsTheRunWithTheMemoryError) {
         }
     }
     EXPECT_EQ(statementLines, (std::set<int>{5, 6, 7, 8, 9, 10, 11}));  // HIR to the long SDR
+    EXPECT_EQ(toleratedRuns, 1);
 }
 
 }  // namespace
