@@ -77,9 +77,7 @@ class Reader {
     const toml::table* TableAt(const toml::table& t, const std::string& path,
                                std::string_view key) const {
         const toml::node* node = t.get(key);
-        if (!node) return nullptr;
-        if (!node->is_table()) Fail(*node, Join(path, key), "must be a table");
-        return node->as_table();
+        return node ? &AsTable(*node, Join(path, key)) : nullptr;
     }
 
     // An array of tables ([[key]]), or an inline array.

@@ -164,6 +164,7 @@ TEST_F(SimBoard, ErrorsNameTheLineKeyAndProblemAndKeepThePreviousBoard) {
     } cases[] = {
         {"[controler]\n", "board text:1: controler: unknown key"},
         {"controller = 1\n", "board text:1: controller: must be a table"},
+        {"tap = [1]\n", "board text:1: tap[0]: must be a table"},
         {"[controller]\nspeed = 1\n", "board text:2: controller.speed: unknown key"},
         {"[controller]\nversion = \"1.65536\"\n",
          "board text:2: controller.version: parts must be 0 to 65535"},
